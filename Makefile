@@ -1,0 +1,30 @@
+# Two commands do everything on a fresh Debian 12 machine:
+#   make run    installs what is missing, builds and starts the program
+#   make test   installs what is missing, builds and runs every test
+PRESET ?= default
+BUILD_DIR := build
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@./tools/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@echo "The window comes with the next milestone; the cipher core is built in $(BUILD_DIR)/."
+
+test: build
+	@ctest --preset $(PRESET)
+
+bench: build
+	@./$(BUILD_DIR)/bench/kelvane-bench-cipher
+
+clean:
+	rm -rf $(BUILD_DIR)

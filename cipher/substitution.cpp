@@ -1,0 +1,135 @@
+#include "substitution.h"
+
+namespace kelvane {
+
+namespace {
+
+// Returns the alphabet character at `position` as a one-character view into
+// the constant alphabet, so that passes need no storage of their own.
+constexpr std::u16string_view characterText(std::size_t position)
+{
+    return CipherAlphabet::characters().substr(position, 1);
+}
+
+} // namespace
+
+std::u16string replaceAll(std::u16string_view text, std::u16string_view find,
+                          std::u16string_view replacement)
+{
+    if (find.empty())
+        return std::u16string(text);
+    std::u16string result;
+    result.reserve(text.size());
+    std::size_t pos = 0;
+    for (auto hit = text.find(find); hit != std::u16string_view::npos; hit = text.find(find, pos)) {
+        result.append(text.substr(pos, hit - pos));
+        result.append(replacement);
+        pos = hit + find.size();
+    }
+    result.append(text.substr(pos));
+    return result;
+}
+
+SubstitutionPass encryptionPass(const Codebook& codebook)
+{
+    SubstitutionPass pass;
+    for (std::size_t i = 0; i < pass.size(); ++i)
+        pass[i] = {characterText(i), codebook.code(i)};
+    return pass;
+}
+
+SubstitutionPass decryptionPass(const Codebook& codebook)
+{
+    SubstitutionPass pass;
+    for (std::size_t i = 0; i < pass.size(); ++i)
+        pass[i] = {codebook.code(i), characterText(i)};
+    return pass;
+}
+
+std::u16string runPass(std::u16string_view text, const SubstitutionPass& pass)
+{
+    std::u16string result(text);
+    for (const SubstitutionStep& step : pass)
+        result = replaceAll(result, step.find, step.replacement);
+    return result;
+}
+
+// Encryption in one walk equals the 61 steps: every find string is a single
+// alphabet character and every replacement is digits, which no step finds, so
+// no step creates or destroys a match of another; each alphabet character ends
+// up replaced by its code, and every other unit stays in place.
+std::u16string encryptText(std::u16string_view text, const Codebook& codebook)
+{
+    std::size_t size = 0;
+    for (char16_t c : text) {
+        const auto code = codebook.codeOf(c);
+        size += code.empty() ? 1 : code.size();
+    }
+    std::u16string result(size, u'\0');
+    char16_t* out = result.data();
+    for (char16_t c : text) {
+        const auto code = codebook.codeOf(c);
+        if (code.empty())
+            *out++ = c;
+        else
+            out = code.copy(out, code.size()) + out;
+    }
+    return result;
+}
+
+// Decryption in one walk equals the 61 steps for every input, not only for
+// cipher text of the same key. Codes are a 9 followed by digits 0 to 8, and the
+// code set is prefix-free (codebook.cpp). For each 9 of the input call its
+// segment the 9 with the run of digits 0 to 8 behind it. Then:
+//
+// - A code can only match at a 9, and only inside that 9's segment, since its
+//   other digits are no 9s; so at most one code matches at each 9, the one
+//   that is a prefix of the segment, and matches at different 9s never overlap.
+// - Replacing a match puts a non-digit where the 9 was and leaves every other
+//   segment as it was: the units that follow a segment (a 9, a non-digit or
+//   the end) still end it, and a replaced match ends with a non-digit.
+//
+// By induction over the steps, after step i every 9 whose segment begins with
+// one of the codes 1 to i has become that code's character and nothing else
+// has changed; the left-to-right scan of step i finds all of its matches since
+// they cannot overlap. After step 61 that holds for all codes, which is what
+// the walk below computes: at each 9, replace the code that begins there.
+std::u16string decryptText(std::u16string_view text, const Codebook& codebook)
+{
+    std::u16string result;
+    result.reserve(text.size());
+    std::size_t copied = 0;
+    for (auto pos = text.find(u'9'); pos != std::u16string_view::npos;) {
+        if (const auto found = codebook.codeAt(text, pos)) {
+            result.append(text.substr(copied, pos - copied));
+            result.push_back(found->first);
+            copied = pos + found->second;
+            pos = text.find(u'9', copied);
+        } else {
+            pos = text.find(u'9', pos + 1);
+        }
+    }
+    result.append(text.substr(copied));
+    if (result.capacity() > 2 * result.size() + 64)
+        result.shrink_to_fit();
+    return result;
+}
+
+// In the cipher text of `text`, every token's segment begins with the token
+// itself, since what follows it is a code's 9, a pass-through unit or digits
+// that were in `text`; so every token comes back. A 9 that was in `text` has
+// the same segment in the cipher text as in `text` (an alphabet character
+// ends it in both: as a non-digit here, as a code's 9 there). The round trip
+// fails exactly when such a segment begins with a code, which the scan below
+// checks on `text` directly.
+bool roundTrips(std::u16string_view text, const Codebook& codebook)
+{
+    for (auto pos = text.find(u'9'); pos != std::u16string_view::npos;
+         pos = text.find(u'9', pos + 1)) {
+        if (codebook.codeAt(text, pos))
+            return false;
+    }
+    return true;
+}
+
+} // namespace kelvane

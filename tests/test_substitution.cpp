@@ -1,0 +1,221 @@
+#include "substitution.h"
+#include "textgen.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvane {
+namespace {
+
+using testing::codeSoup;
+using testing::plainText;
+
+const Codebook& key(std::u16string_view number)
+{
+    return *findCodebook(number);
+}
+
+// Returns the concatenation of the codes of `text` under `book`, by hand.
+std::u16string codesOf(std::u16string_view text, const Codebook& book)
+{
+    std::u16string result;
+    for (char16_t c : text)
+        result += book.codeOf(c);
+    return result;
+}
+
+// --- replaceAll --------------------------------------------------------------
+
+struct ReplaceCase
+{
+    const char* name;
+    std::u16string_view text, find, replacement, expected;
+};
+
+class ReplaceAll : public ::testing::TestWithParam<ReplaceCase>
+{};
+
+TEST_P(ReplaceAll, ReplacesLeftToRightWithoutOverlap)
+{
+    const auto& c = GetParam();
+    EXPECT_EQ(replaceAll(c.text, c.find, c.replacement), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceAll,
+    ::testing::Values(ReplaceCase{"threeEqualTakesLeftPair", u"aaa", u"aa", u"b", u"ba"},
+                      ReplaceCase{"fourEqualTakesTwoPairs", u"aaaa", u"aa", u"b", u"bb"},
+                      ReplaceCase{"replacementNotSearchedAgain", u"aXa", u"a", u"aa", u"aaXaa"},
+                      ReplaceCase{"matchAtBothEnds", u"abcab", u"ab", u"-", u"-c-"},
+                      ReplaceCase{"absentFind", u"hello", u"z", u"1", u"hello"},
+                      ReplaceCase{"findLongerThanText", u"ab", u"abc", u"1", u"ab"},
+                      ReplaceCase{"emptyText", u"", u"a", u"1", u""},
+                      ReplaceCase{"emptyFindChangesNothing", u"abc", u"", u"1", u"abc"},
+                      ReplaceCase{"caseSensitive", u"aAa", u"A", u"1", u"a1a"},
+                      ReplaceCase{"emptyReplacementDeletes", u"a.b.c", u".", u"", u"abc"},
+                      ReplaceCase{"nulIsAnOrdinaryUnit", std::u16string_view(u"a\0b\0", 4),
+                                  std::u16string_view(u"\0", 1), u"0", u"a0b0"},
+                      ReplaceCase{"digitsAcrossCodeEdges", u"91234", u"123", u"x", u"9x4"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- edge cases of both passes -----------------------------------------------
+
+TEST(Substitution, EmptyTextStaysEmptyBothWays)
+{
+    for (const Codebook& book : codebookTable()) {
+        EXPECT_EQ(encryptText(u"", book), u"");
+        EXPECT_EQ(decryptText(u"", book), u"");
+    }
+}
+
+TEST(Substitution, LongAndShortCodeLengthsFollowTheKey)
+{
+    EXPECT_EQ(encryptText(u"a", key(u"4")).size(), 10u);
+    EXPECT_EQ(encryptText(u"a", key(u"2")).size(), 7u);
+    for (char16_t c : std::u16string_view(u" .,?")) {
+        const std::u16string one(1, c);
+        EXPECT_EQ(encryptText(one, key(u"1")).size(), 4u);
+        for (const Codebook& book : codebookTable())
+            EXPECT_EQ(encryptText(one, book), encryptText(one, key(u"1")));
+    }
+}
+
+TEST(Substitution, PassThroughTextIsItsOwnCipherText)
+{
+    const std::u16string_view text = u"0123456789\r\n\t-:;'/\u00e9\xd800";
+    for (const Codebook& book : codebookTable())
+        EXPECT_EQ(encryptText(text, book), text);
+}
+
+TEST(Substitution, EncryptingTwiceEncryptsOnce)
+{
+    const std::u16string once = encryptText(u"Hello, World! (1)", key(u"7"));
+    for (const Codebook& book : codebookTable())
+        EXPECT_EQ(encryptText(once, book), once);
+}
+
+TEST(Substitution, EncryptionKeepsPassThroughUnitsInPlace)
+{
+    const Codebook& book = key(u"3");
+    EXPECT_EQ(encryptText(u"ab\r\ncd", book),
+              codesOf(u"ab", book) + u"\r\n" + codesOf(u"cd", book));
+    EXPECT_EQ(encryptText(u"a-A", book), codesOf(u"a", book) + u"-" + codesOf(u"A", book));
+    EXPECT_NE(book.codeOf(u'a'), book.codeOf(u'A'));
+}
+
+TEST(Substitution, DecryptionLeavesDigitFreeTextAlone)
+{
+    const std::u16string_view text = u"Plain words, no digits!\r\n\u00e9";
+    for (const Codebook& book : codebookTable())
+        EXPECT_EQ(decryptText(text, book), text);
+}
+
+TEST(Substitution, MixedTextIsDecryptedInItsDigitPartsOnly)
+{
+    const Codebook& book = key(u"5");
+    const std::u16string mixed = u"keep " + encryptText(u"secret", book) + u" here";
+    EXPECT_EQ(decryptText(mixed, book), u"keep secret here");
+}
+
+TEST(Substitution, WrongKeyBringsBackOnlyTheSharedShortCodes)
+{
+    const std::u16string cipher = encryptText(u"ab. cd, ef?", key(u"2"));
+    const std::u16string wrong = decryptText(cipher, key(u"6"));
+    EXPECT_EQ(wrong, codesOf(u"ab", key(u"2")) + u"." + u" " + codesOf(u"cd", key(u"2")) + u"," +
+                         u" " + codesOf(u"ef", key(u"2")) + u"?");
+}
+
+TEST(Substitution, PlainDigitsEqualToACodeTurnIntoItsCharacter)
+{
+    const Codebook& book = key(u"8");
+    const std::u16string text = u"[" + std::u16string(book.codeOf(u'Q')) + u"]";
+    EXPECT_EQ(encryptText(text, book), text);
+    EXPECT_EQ(decryptText(encryptText(text, book), book), u"[Q]");
+    EXPECT_FALSE(roundTrips(text, book));
+}
+
+TEST(Substitution, LineBreaksKeepTheirPlaces)
+{
+    const std::u16string_view text = u"one\r\ntwo\n\nthree\r";
+    for (const Codebook& book : codebookTable()) {
+        const auto cipher = encryptText(text, book);
+        EXPECT_EQ(cipher.find(u'\r'), book.codeOf(u'o').size() * 3);
+        EXPECT_EQ(decryptText(cipher, book), text);
+    }
+}
+
+// --- generated texts, under every key ----------------------------------------
+
+class EveryKey : public ::testing::TestWithParam<std::size_t>
+{
+protected:
+    const Codebook& book() const { return codebookTable()[GetParam()]; }
+    std::mt19937 rng{static_cast<unsigned>(GetParam() * 7919 + 17)};
+};
+
+TEST_P(EveryKey, DigitFreeTextsComeBackExactly)
+{
+    for (int i = 0; i < 300; ++i) {
+        const auto text = plainText(rng, static_cast<std::size_t>(i), false);
+        const auto cipher = encryptText(text, book());
+        for (char16_t c : cipher)
+            ASSERT_FALSE(CipherAlphabet::contains(c));
+        ASSERT_EQ(decryptText(cipher, book()), text) << "text " << i;
+        ASSERT_TRUE(roundTrips(text, book()));
+    }
+}
+
+TEST_P(EveryKey, FastPassesEqualTheSixtyOneSteps)
+{
+    const auto encrypt = encryptionPass(book());
+    const auto decrypt = decryptionPass(book());
+    const Codebook& other = codebookTable()[(GetParam() + 3) % 10];
+    for (int i = 0; i < 250; ++i) {
+        const auto len = static_cast<std::size_t>(i % 60);
+        const std::u16string inputs[] = {
+            plainText(rng, len, true),                            // plain text with digits
+            encryptText(plainText(rng, len, true), book()),       // cipher text of this key
+            encryptText(plainText(rng, len, false), other),       // cipher text of another key
+            codeSoup(rng, book(), len),                           // codes, pieces and stray digits
+            codeSoup(rng, other, len),                            // the same from another key
+            std::u16string(len, u'9') + codeSoup(rng, book(), 3), // a long run of markers
+        };
+        for (const auto& text : inputs) {
+            ASSERT_EQ(encryptText(text, book()), runPass(text, encrypt));
+            ASSERT_EQ(decryptText(text, book()), runPass(text, decrypt));
+        }
+    }
+}
+
+TEST_P(EveryKey, RoundTripsAnswersWhatTheRoundTripDoes)
+{
+    int failing = 0;
+    for (int i = 0; i < 400; ++i) {
+        // Plain text sprinkled with code-like digits, so that both answers occur.
+        auto text = plainText(rng, 12, true);
+        text.insert(static_cast<std::size_t>(i % 12), codeSoup(rng, book(), 2));
+        const bool expected = decryptText(encryptText(text, book()), book()) == text;
+        ASSERT_EQ(roundTrips(text, book()), expected);
+        failing += expected ? 0 : 1;
+    }
+    EXPECT_GT(failing, 20);
+    EXPECT_LT(failing, 380);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EveryKey, ::testing::Range<std::size_t>(0, 10),
+                         [](const auto& info) { return "key" + std::to_string(info.param + 1); });
+
+TEST(SubstitutionPass, StepsRunInAlphabetOrderInBothDirections)
+{
+    const Codebook& book = key(u"6");
+    const auto encrypt = encryptionPass(book);
+    const auto decrypt = decryptionPass(book);
+    for (std::size_t i = 0; i < CipherAlphabet::size; ++i) {
+        EXPECT_EQ(encrypt[i].find, std::u16string(1, CipherAlphabet::at(i)));
+        EXPECT_EQ(encrypt[i].replacement, book.code(i));
+        EXPECT_EQ(decrypt[i].find, book.code(i));
+        EXPECT_EQ(decrypt[i].replacement, encrypt[i].find);
+    }
+}
+
+} // namespace
+} // namespace kelvane
