@@ -66,7 +66,7 @@ class TestFrmKelvane : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -13,7 +14,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <alphabet.h>
+#include <codebook.h>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <substitution.h>
 
 namespace detail {
 
@@ -89,6 +96,39 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height)
     widget->setGeometry(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
                         height / twipsPerPixel);
     widget->setFixedSize(widget->size());
+}
+
+// Returns `text`'s UTF-16 units as the cipher core reads them.
+std::u16string_view unitsOf(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+// Returns true when `text` holds one of the digits 0 to 9.
+bool hasDigit(std::u16string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Shows a modal box with `message`, `title` and `buttons`, and returns the
+// button that closed it.
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                const QString& message,
+                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                QMessageBox::StandardButton defaultButton = QMessageBox::Ok)
+{
+    QMessageBox box(icon, title, message, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(defaultButton);
+    box.setWindowModality(Qt::ApplicationModal);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// Shows a modal box with `message` under `title`, a single OK button and no icon.
+void tell(QWidget* parent, const QString& title, const QString& message)
+{
+    ask(parent, QMessageBox::NoIcon, title, message);
 }
 
 // Returns a push button with a plain caption that Enter never clicks.
@@ -202,6 +242,8 @@ void frmKelvane::createControls()
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, cmdClear, &QPushButton::click);
 
+    connect(cmdEncrypt, &QPushButton::clicked, this, &frmKelvane::encrypt);
+    connect(cmdDecrypt, &QPushButton::clicked, this, &frmKelvane::decrypt);
     connect(cmdClear, &QPushButton::clicked, this, &frmKelvane::clearText);
     connect(cmdExit, &QPushButton::clicked, this, &frmKelvane::exitProgram);
     connect(Timer1, &QTimer::timeout, this, &frmKelvane::rotateBanner);
@@ -226,6 +268,85 @@ void frmKelvane::paintEvent(QPaintEvent* /*event*/)
     QPainter painter(this);
     painter.fillRect(rect(), detail::activeTitleBar);
     painter.drawPixmap(0, 0, background_);
+}
+
+void frmKelvane::encrypt()
+{
+    runCommand(Command::Encrypt);
+}
+
+void frmKelvane::decrypt()
+{
+    runCommand(Command::Decrypt);
+}
+
+std::u16string frmKelvane::runPass(Command command, std::u16string_view text,
+                                   const kelvane::Codebook& codebook) const
+{
+    return command == Command::Encrypt ? kelvane::encryptText(text, codebook)
+                                       : kelvane::decryptText(text, codebook);
+}
+
+// Checks the key and the text, telling the user what is missing, and then
+// replaces the text with the whole result of the pass in one undoable edit.
+// A key text that is no key number ends the command quietly. The text box
+// keeps its text unless the whole result is ready, and nothing thrown while
+// building the result leaves this slot.
+void frmKelvane::runCommand(Command command)
+{
+    const bool encrypting = command == Command::Encrypt;
+    const char* const tooLarge =
+        QT_TR_NOOP("The text is too large to process. It has been left unchanged.");
+    const char* failure = nullptr;
+    try {
+        const QString key = cboKey->currentText();
+        if (key.isEmpty())
+            detail::tell(this, tr("Key Selection"), tr("Please select an encryption key!"));
+        if (txtEncrypt->document()->isEmpty()) {
+            detail::tell(this, tr("Text Entry"),
+                         encrypting ? tr("Please enter the text to be encrypted!")
+                                    : tr("Please enter the text to be decrypted!"));
+            txtEncrypt->setFocus();
+        }
+        const kelvane::Codebook* codebook = kelvane::findCodebook(detail::unitsOf(key));
+        if (!codebook)
+            return;
+
+        const QString text = txtEncrypt->toPlainText();
+        const std::u16string_view units = detail::unitsOf(text);
+        const std::u16string result = runPass(command, units, *codebook);
+        // Positions in the text box are ints.
+        if (result.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+            throw std::length_error("result too long for the text box");
+        if (result == units)
+            return;
+        // Digits in a plain text can be read as codes on the way back; ask
+        // before making a cipher text that will not decrypt to this text.
+        if (encrypting && detail::hasDigit(units) && !kelvane::roundTrips(units, *codebook)) {
+            const auto answer = detail::ask(
+                this, QMessageBox::Warning, tr("Digits in Text"),
+                tr("Some digits in this text will not come back unchanged after decryption. "
+                   "Encrypt anyway?"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer != QMessageBox::Yes)
+                return;
+        }
+        replaceText(QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())));
+    } catch (const std::bad_alloc&) {
+        failure = tooLarge;
+    } catch (const std::length_error&) {
+        failure = tooLarge;
+    } catch (...) {
+        failure = QT_TR_NOOP("The text could not be processed. It has been left unchanged.");
+    }
+    // Telling the user needs memory too; if even that fails, the text is
+    // still as it was, and nothing may leave the slot.
+    if (failure) {
+        try {
+            detail::tell(this, tr("Kelvane Encryptor"), tr(failure));
+        } catch (...) {
+        }
+    }
 }
 
 // Empties the text box as one undoable edit and puts the focus in it.
@@ -253,9 +374,11 @@ void frmKelvane::rotateBanner()
 void frmKelvane::replaceText(const QString& text)
 {
     QTextDocument* document = txtEncrypt->document();
-    // Choosing the wrap mode before the text arrives spares a layout of a long
-    // run at word boundaries.
-    txtEncrypt->setWordWrapMode(detail::wrapModeFor(detail::hasLongRun(text)));
+    // Wrapping anywhere before a long run arrives spares laying it out at word
+    // boundaries. The way back is left to updateWrapMode(), which runs once the
+    // old text is gone: switching now would lay out the old text again.
+    if (detail::hasLongRun(text))
+        txtEncrypt->setWordWrapMode(QTextOption::WrapAnywhere);
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);

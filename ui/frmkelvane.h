@@ -2,6 +2,8 @@
 
 #include <QPixmap>
 #include <QWidget>
+#include <string>
+#include <string_view>
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
@@ -10,6 +12,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 QT_END_NAMESPACE
+
+namespace kelvane {
+class Codebook;
+}
 
 // The program's only window. It keeps all of its state in its controls: the
 // working text in txtEncrypt, the key in cboKey's text and the banner in
@@ -23,9 +29,22 @@ public:
     explicit frmKelvane(QWidget* parent = nullptr);
 
 protected:
+    enum class Command
+    {
+        Encrypt,
+        Decrypt
+    };
+
+    // Returns `text` run through the pass of `command` with `codebook`. Tests
+    // override it to make building a result fail.
+    virtual std::u16string runPass(Command command, std::u16string_view text,
+                                   const kelvane::Codebook& codebook) const;
+
     void paintEvent(QPaintEvent* event) override;
 
-private slots:
+private Q_SLOTS:
+    void encrypt();
+    void decrypt();
     void clearText();
     void exitProgram();
     void rotateBanner();
@@ -34,6 +53,7 @@ private slots:
 private:
     void createControls();
     void load();
+    void runCommand(Command command);
     void replaceText(const QString& text);
 
     QPlainTextEdit* txtEncrypt;
