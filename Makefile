@@ -18,13 +18,14 @@ build: configure
 	@cmake --build --preset $(PRESET)
 
 run: build
-	@echo "The window comes with the next milestone; the cipher core is built in $(BUILD_DIR)/."
+	@./$(BUILD_DIR)/app/kelvane-encryptor
 
 test: build
 	@ctest --preset $(PRESET)
 
 bench: build
 	@./$(BUILD_DIR)/bench/kelvane-bench-cipher
+	@QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/kelvane-bench-window
 
 clean:
 	rm -rf $(BUILD_DIR)

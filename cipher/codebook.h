@@ -25,10 +25,10 @@ constexpr bool isCodeTailDigit(char16_t c)
 struct LongCodeIndex
 {
     static constexpr std::size_t slotBits = 7;
-    static constexpr std::size_t slots = std::size_t{1} << slotBits;
+    static constexpr std::size_t slotCount = std::size_t{1} << slotBits;
 
-    std::array<std::uint32_t, slots> tails{};
-    std::array<char16_t, slots> characters{};
+    std::array<std::uint32_t, slotCount> tails{};
+    std::array<char16_t, slotCount> characters{};
 
     static constexpr std::size_t slotOf(std::uint32_t tail)
     {
@@ -39,14 +39,14 @@ struct LongCodeIndex
     {
         auto slot = slotOf(tail);
         while (characters[slot] != 0)
-            slot = (slot + 1) % slots;
+            slot = (slot + 1) % slotCount;
         tails[slot] = tail;
         characters[slot] = c;
     }
 
     constexpr char16_t find(std::uint32_t tail) const
     {
-        for (auto slot = slotOf(tail); characters[slot] != 0; slot = (slot + 1) % slots) {
+        for (auto slot = slotOf(tail); characters[slot] != 0; slot = (slot + 1) % slotCount) {
             if (tails[slot] == tail)
                 return characters[slot];
         }

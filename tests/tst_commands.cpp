@@ -1,0 +1,537 @@
+// Tests of the Encrypt and Decrypt commands through the real window: the
+// messages they show (caught and answered as they come up), what they write
+// into the text box, and that every change can be undone and nothing is lost.
+
+#include "frmkelvane.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <codebook.h>
+#include <functional>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <substitution.h>
+
+namespace {
+
+std::u16string_view unitsOf(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+QString fromUnits(const std::u16string& units)
+{
+    return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
+}
+
+// Returns `text` encrypted with `key` by the cipher core.
+QString encrypted(const QString& text, const QString& key)
+{
+    return fromUnits(kelvane::encryptText(unitsOf(text), *kelvane::findCodebook(unitsOf(key))));
+}
+
+QString decrypted(const QString& text, const QString& key)
+{
+    return fromUnits(kelvane::decryptText(unitsOf(text), *kelvane::findCodebook(unitsOf(key))));
+}
+
+// What a message box showed, as the user saw it.
+struct SeenBox
+{
+    QString title;
+    QString text;
+    QList<QMessageBox::StandardButton> buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool modal = false;
+    QString textBoxContents;
+
+    QString titleAndText() const { return title + " | " + text; }
+};
+
+// Watches for modal message boxes while it lives, records each one and
+// answers it with the next of `answers` (OK once they run out); NoButton
+// stands for pressing Escape. Every test has one, so that no box that a test
+// does not expect can hold it up.
+class MessageBoxAnswerer : public QObject
+{
+public:
+    explicit MessageBoxAnswerer(const QPlainTextEdit* textBox) : textBox_(textBox)
+    {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::answer);
+        timer_.start();
+    }
+
+    QList<SeenBox> seen;
+    QList<QMessageBox::StandardButton> answers;
+
+    QStringList titlesAndTexts() const
+    {
+        QStringList list;
+        for (const SeenBox& box : seen)
+            list << box.titleAndText();
+        return list;
+    }
+
+private:
+    void answer()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        SeenBox record;
+        record.title = box->windowTitle();
+        record.text = box->text();
+        for (QAbstractButton* button : box->buttons())
+            record.buttons << box->standardButton(button);
+        if (box->defaultButton())
+            record.defaultButton = box->standardButton(box->defaultButton());
+        record.icon = box->icon();
+        record.modal = box->isModal();
+        record.textBoxContents = textBox_->toPlainText();
+        seen << record;
+        const auto choice = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+        if (choice == QMessageBox::NoButton)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (QAbstractButton* button = box->button(choice))
+            button->click();
+        else
+            box->reject();
+    }
+
+    const QPlainTextEdit* textBox_;
+    QTimer timer_;
+};
+
+// The window with a way to make building a result fail.
+class FailingWindow : public frmKelvane
+{
+public:
+    std::function<void()> failure;
+
+protected:
+    std::u16string runPass(Command command, std::u16string_view text,
+                           const kelvane::Codebook& codebook) const override
+    {
+        if (failure)
+            failure();
+        return frmKelvane::runPass(command, text, codebook);
+    }
+};
+
+const QString keyMessage = "Key Selection | Please select an encryption key!";
+const QString encryptTextMessage = "Text Entry | Please enter the text to be encrypted!";
+const QString decryptTextMessage = "Text Entry | Please enter the text to be decrypted!";
+const QString digitsMessage = "Digits in Text | Some digits in this text will not come back "
+                              "unchanged after decryption. Encrypt anyway?";
+const QString tooLargeMessage =
+    "Kelvane Encryptor | The text is too large to process. It has been left unchanged.";
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::function<void()>)
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void missingOrUnknownInputs_data();
+    void missingOrUnknownInputs();
+    void results_data();
+    void results();
+    void roundTripEveryKey_data();
+    void roundTripEveryKey();
+    void digitsQuestion_data();
+    void digitsQuestion();
+    void undoAndRedo_data();
+    void undoAndRedo();
+    void failureLeavesTextIntact_data();
+    void failureLeavesTextIntact();
+    void wrongKeyThenUndo();
+
+private:
+    template <typename T>
+    T* control(const char* name) const
+    {
+        auto* found = window_->findChild<T*>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
+    QComboBox* key() const { return control<QComboBox>("cboKey"); }
+    // Presses Encrypt for 'E' and Decrypt for 'D'.
+    void press(QChar command)
+    {
+        control<QPushButton>(command == 'E' ? "cmdEncrypt" : "cmdDecrypt")->click();
+    }
+    void start(frmKelvane* window);
+
+    std::unique_ptr<frmKelvane> window_;
+    std::unique_ptr<MessageBoxAnswerer> boxes_;
+};
+
+void TestCommands::start(frmKelvane* window)
+{
+    boxes_.reset();
+    window_.reset(window);
+    boxes_ = std::make_unique<MessageBoxAnswerer>(text());
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void TestCommands::init()
+{
+    start(new frmKelvane);
+}
+
+void TestCommands::cleanup()
+{
+    boxes_.reset();
+    window_.reset();
+}
+
+void TestCommands::missingOrUnknownInputs_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("Encrypt, no key and no text: both messages, key first")
+        << ""
+        << "" << QChar('E') << QStringList{keyMessage, encryptTextMessage};
+    QTest::newRow("Decrypt, no key and no text: both messages, key first")
+        << ""
+        << "" << QChar('D') << QStringList{keyMessage, decryptTextMessage};
+    QTest::newRow("Encrypt, no key: key message only")
+        << ""
+        << "some text" << QChar('E') << QStringList{keyMessage};
+    QTest::newRow("Decrypt, no key: key message only")
+        << ""
+        << "9113" << QChar('D') << QStringList{keyMessage};
+    QTest::newRow("Encrypt, key 3 and no text")
+        << "3"
+        << "" << QChar('E') << QStringList{encryptTextMessage};
+    QTest::newRow("Decrypt, key 3 and no text")
+        << "3"
+        << "" << QChar('D') << QStringList{decryptTextMessage};
+    QTest::newRow("unknown key and no text: text message only")
+        << "11"
+        << "" << QChar('E') << QStringList{encryptTextMessage};
+    for (const char* unknown : {"11", " 3", "03", "3 ", "+3", "0", "1O", "ten"}) {
+        QTest::addRow("Encrypt, unknown key \"%s\": silent", unknown)
+            << unknown << "Hello, world." << QChar('E') << QStringList();
+        QTest::addRow("Decrypt, unknown key \"%s\": silent", unknown)
+            << unknown << "91139113" << QChar('D') << QStringList();
+    }
+    QTest::newRow("Encrypt, text of spaces is not missing")
+        << ""
+        << "   " << QChar('E') << QStringList{keyMessage};
+}
+
+void TestCommands::missingOrUnknownInputs()
+{
+    QFETCH(QString, keyText);
+    QFETCH(QString, typed);
+    QFETCH(QChar, command);
+    QFETCH(QStringList, messages);
+
+    QTest::keyClicks(text(), typed);
+    key()->setFocus();
+    QTest::keyClicks(key(), keyText);
+    QCOMPARE(key()->currentText(), keyText);
+
+    press(command);
+
+    QCOMPARE(boxes_->titlesAndTexts(), messages);
+    for (const SeenBox& box : boxes_->seen) {
+        QCOMPARE(box.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QVERIFY(box.modal);
+        QCOMPARE(box.textBoxContents, typed); // shown before the text is touched
+    }
+    QCOMPARE(text()->toPlainText(), typed);
+    QVERIFY(!text()->document()->isUndoAvailable() || !typed.isEmpty());
+    QCOMPARE(key()->currentText(), keyText);
+    // Only the text message moves the focus into the text box.
+    const bool textMessage =
+        messages.contains(encryptTextMessage) || messages.contains(decryptTextMessage);
+    QCOMPARE(window_->focusWidget() == text(), textMessage);
+    // Typing goes there once the window is active again.
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QCOMPARE(QApplication::focusWidget() == text(), textMessage);
+}
+
+void TestCommands::results_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("commands"); // 'E' Encrypt, 'D' Decrypt, in turn
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("key 10 is the tenth key, not key 1") << "10"
+                                                        << "a"
+                                                        << "E" << encrypted("a", "10");
+    QTest::newRow("text of spaces becomes space codes") << "2"
+                                                        << "   "
+                                                        << "E" << encrypted(" ", "2").repeated(3);
+    QTest::newRow("line breaks alone pass unchanged") << "5"
+                                                      << "\n\n\n"
+                                                      << "E"
+                                                      << "\n\n\n";
+    QTest::newRow("Encrypt twice encrypts once") << "7"
+                                                 << "Twice?"
+                                                 << "EE" << encrypted("Twice?", "7");
+    QTest::newRow("Decrypt of plain text without digits changes nothing") << "4"
+                                                                          << "Plain words."
+                                                                          << "D"
+                                                                          << "Plain words.";
+    QTest::newRow("Decrypt of mixed plain words and cipher text")
+        << "6"
+        << "Dear " + encrypted("Sam", "6") + "!"
+        << "D"
+        << "Dear Sam!";
+    QTest::newRow("Encrypt keeps pass-through characters in place")
+        << "1"
+        << "a-b:c;\u00e9"
+        << "E"
+        << encrypted("a", "1") + "-" + encrypted("b", "1") + ":" + encrypted("c", "1") + ";\u00e9";
+    QTest::newRow("Decrypt with another key brings back the shared short codes")
+        << "9" << encrypted("x. y", "8") << "D" << decrypted(encrypted("x. y", "8"), "9");
+}
+
+void TestCommands::results()
+{
+    QFETCH(QString, keyText);
+    QFETCH(QString, plain);
+    QFETCH(QString, commands);
+    QFETCH(QString, expected);
+
+    text()->setPlainText(plain);
+    key()->setEditText(keyText);
+    for (const QChar command : commands)
+        press(command);
+    QCOMPARE(boxes_->seen.size(), 0);
+    QCOMPARE(text()->toPlainText(), expected);
+    QCOMPARE(key()->currentText(), keyText);
+}
+
+void TestCommands::roundTripEveryKey_data()
+{
+    QTest::addColumn<QString>("keyText");
+    for (int key = 1; key <= 10; ++key)
+        QTest::addRow("key %d", key) << QString::number(key);
+}
+
+void TestCommands::roundTripEveryKey()
+{
+    QFETCH(QString, keyText);
+    const QString alphabet = fromUnits(std::u16string(kelvane::CipherAlphabet::characters()));
+    const QString plain = "Every character:\n" + alphabet + "\n\n\tsaid \"Who?\" (twice) @ noon.\n";
+    text()->setPlainText(plain);
+    key()->setCurrentIndex(keyText.toInt() - 1);
+    QCOMPARE(key()->currentText(), keyText);
+
+    press('E');
+    const QString cipher = text()->toPlainText();
+    QCOMPARE(cipher, encrypted(plain, keyText));
+    for (const QChar c : alphabet)
+        QVERIFY2(!cipher.contains(c), qPrintable(QString(c)));
+    QCOMPARE(cipher.count('\n'), plain.count('\n'));
+    press('D');
+    QCOMPARE(text()->toPlainText(), plain);
+    QCOMPARE(boxes_->seen.size(), 0);
+}
+
+void TestCommands::digitsQuestion_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("encrypts");
+
+    // Under key 3, the code of "q" typed as digits comes back as a "q".
+    const QString codeOfQ = encrypted("q", "3");
+    const QString changing = "Call " + codeOfQ + " now";
+    QTest::newRow("digits that come back: no question")
+        << "Room 101, floor 2." << QChar('E') << false << QMessageBox::NoButton << true;
+    QTest::newRow("digits that would change, Yes encrypts")
+        << changing << QChar('E') << true << QMessageBox::Yes << true;
+    QTest::newRow("digits that would change, No keeps the text")
+        << changing << QChar('E') << true << QMessageBox::No << false;
+    QTest::newRow("digits that would change, Escape keeps the text")
+        << changing << QChar('E') << true << QMessageBox::NoButton << false;
+    QTest::newRow("Decrypt never asks")
+        << changing << QChar('D') << false << QMessageBox::NoButton << false;
+}
+
+void TestCommands::digitsQuestion()
+{
+    QFETCH(QString, plain);
+    QFETCH(QChar, command);
+    QFETCH(bool, asked);
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, encrypts);
+
+    const auto& codebook = *kelvane::findCodebook(u"3");
+    QCOMPARE(kelvane::roundTrips(unitsOf(plain), codebook), !plain.startsWith("Call"));
+    text()->setPlainText(plain);
+    key()->setEditText("3");
+    boxes_->answers = {answer};
+    press(command);
+
+    if (asked) {
+        QCOMPARE(boxes_->titlesAndTexts(), QStringList{digitsMessage});
+        const SeenBox& box = boxes_->seen.front();
+        QCOMPARE(box.buttons, (QList{QMessageBox::Yes, QMessageBox::No}));
+        QCOMPARE(box.defaultButton, QMessageBox::No);
+        QVERIFY(box.modal);
+        QCOMPARE(box.textBoxContents, plain);
+    } else {
+        QCOMPARE(boxes_->seen.size(), 0);
+    }
+    const QString expected = command == 'D' ? decrypted(plain, "3")
+                             : encrypts     ? encrypted(plain, "3")
+                                            : plain;
+    QCOMPARE(text()->toPlainText(), expected);
+    QCOMPARE(text()->document()->isUndoAvailable(), expected != plain);
+}
+
+void TestCommands::undoAndRedo_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("commands");
+
+    QTest::newRow("Encrypt") << "Undo me, please."
+                             << "E";
+    QTest::newRow("Decrypt") << encrypted("Back and forth.", "3") << "D";
+    QTest::newRow("Encrypt then Decrypt") << "Two steps\nand a line."
+                                          << "ED";
+    QTest::newRow("Encrypt twice makes one step") << "Only once."
+                                                  << "EE";
+    QTest::newRow("Encrypt, Decrypt, Encrypt") << "Three (3) steps!"
+                                               << "EDE";
+}
+
+void TestCommands::undoAndRedo()
+{
+    QFETCH(QString, plain);
+    QFETCH(QString, commands);
+
+    text()->setPlainText(plain);
+    key()->setEditText("3");
+    QStringList states{plain};
+    for (const QChar command : commands) {
+        press(command);
+        if (text()->toPlainText() != states.constLast())
+            states << text()->toPlainText();
+    }
+    QCOMPARE(boxes_->seen.size(), 0);
+    QCOMPARE(states.size(), commands.size() + 1 - commands.count("EE"));
+
+    // Every Ctrl+Z goes back exactly one command, down to the text set at first.
+    for (qsizetype i = states.size() - 2; i >= 0; --i) {
+        QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(text()->toPlainText(), states[i]);
+    }
+    QVERIFY(!text()->document()->isUndoAvailable());
+    // Redo, by both of its keys in turn.
+    for (qsizetype i = 1; i < states.size(); ++i) {
+        if (i % 2)
+            QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        else
+            QTest::keyClick(text(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(text()->toPlainText(), states[i]);
+    }
+    QVERIFY(!text()->document()->isRedoAvailable());
+}
+
+void TestCommands::failureLeavesTextIntact_data()
+{
+    QTest::addColumn<std::function<void()>>("failure");
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<QString>("message");
+
+    const std::function<void()> outOfMemory = [] { throw std::bad_alloc(); };
+    const std::function<void()> tooLong = [] { throw std::length_error("too long"); };
+    const std::function<void()> other = [] { throw std::runtime_error("unexpected"); };
+    QTest::newRow("Encrypt runs out of memory") << outOfMemory << QChar('E') << tooLargeMessage;
+    QTest::newRow("Decrypt runs out of memory") << outOfMemory << QChar('D') << tooLargeMessage;
+    QTest::newRow("Encrypt result too long") << tooLong << QChar('E') << tooLargeMessage;
+    QTest::newRow("Decrypt fails otherwise")
+        << other << QChar('D')
+        << "Kelvane Encryptor | The text could not be processed. It has been left unchanged.";
+}
+
+void TestCommands::failureLeavesTextIntact()
+{
+    QFETCH(std::function<void()>, failure);
+    QFETCH(QChar, command);
+    QFETCH(QString, message);
+
+    auto* window = new FailingWindow;
+    start(window);
+    const QString plain = command == 'E' ? "Keep me whole" : encrypted("Keep me whole", "2");
+    text()->setPlainText(plain);
+    text()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(text(), QStringLiteral("!"));
+    key()->setEditText("2");
+
+    window->failure = failure;
+    {
+        press(command);
+        QCOMPARE(boxes_->titlesAndTexts(), QStringList{message});
+        QCOMPARE(boxes_->seen.front().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    }
+    QCOMPARE(text()->toPlainText(), plain + "!");
+    // The undo history is as it was: one undo takes back the typing.
+    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text()->toPlainText(), plain);
+
+    // The window goes on working once building results succeeds again.
+    window->failure = nullptr;
+    press(command);
+    QCOMPARE(text()->toPlainText(), command == 'E' ? encrypted(plain, "2") : decrypted(plain, "2"));
+}
+
+void TestCommands::wrongKeyThenUndo()
+{
+    const QString plain = "Meet me at the old mill at noon.\nCome alone!";
+    text()->setPlainText(plain);
+    key()->setEditText("3");
+    press('E');
+    const QString cipher = text()->toPlainText();
+    key()->setEditText("5");
+    press('D');
+    QCOMPARE(boxes_->seen.size(), 0);
+    QCOMPARE(text()->toPlainText(), decrypted(cipher, "5"));
+    QVERIFY(text()->toPlainText() != plain);
+
+    text()->setFocus();
+    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text()->toPlainText(), cipher);
+    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text()->toPlainText(), plain);
+    key()->setEditText("3");
+    press('D');
+    QCOMPARE(text()->toPlainText(), plain);
+}
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"

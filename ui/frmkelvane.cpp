@@ -1,0 +1,405 @@
+#include "frmkelvane.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <algorithm>
+#include <alphabet.h>
+#include <codebook.h>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <substitution.h>
+
+namespace detail {
+
+// Fixed colours, so that the window looks alike under every desktop theme.
+const QColor activeTitleBar(153, 180, 209);
+const QColor inactiveTitleBar(191, 205, 219);
+const QColor windowText(0, 0, 0);
+const QColor bannerText(128, 128, 128);
+
+// The credit line and the one space that, with the credit line's own trailing
+// space, separates its end from its beginning as the banner cycles.
+const QString bannerText_ = QStringLiteral(
+    "Kelvane Software www.kelvane.example.org  E-mail:support@kelvane.example.org  ");
+
+constexpr int bannerInterval = 65; // milliseconds per one-character step
+
+// Longest run of units without white space that is still wrapped at word
+// boundaries. Qt looks for a word boundary to the end of the run for every
+// line it wraps, so a longer run costs time quadratic in its length; beyond
+// this the text box wraps anywhere, which costs linear time.
+constexpr qsizetype longRunLimit = 2000;
+
+// Returns a bold "Times New Roman" of `pointSize`; fontconfig maps the name to
+// a metric-compatible face where the original is not installed.
+QFont formFont(qreal pointSize)
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+// Returns true when `text` holds more than longRunLimit units in a row
+// without white space.
+bool hasLongRun(QStringView text)
+{
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        if (c.isSpace())
+            run = 0;
+        else if (++run > longRunLimit)
+            return true;
+    }
+    return false;
+}
+
+// Returns true when a block from `first` to `last`, both included, holds a
+// long run.
+bool hasLongRun(QTextBlock first, const QTextBlock& last)
+{
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        if (block.length() > longRunLimit && hasLongRun(block.text()))
+            return true;
+        if (block == last)
+            break;
+    }
+    return false;
+}
+
+// Returns the wrap mode that lays `longRun` text out in linear time.
+QTextOption::WrapMode wrapModeFor(bool longRun)
+{
+    return longRun ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+}
+
+// Sets `widget`'s geometry from twips, 15 to the pixel.
+void placeTwips(QWidget* widget, int left, int top, int width, int height)
+{
+    constexpr int twipsPerPixel = 15;
+    widget->setGeometry(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+                        height / twipsPerPixel);
+    widget->setFixedSize(widget->size());
+}
+
+// Returns `text`'s UTF-16 units as the cipher core reads them.
+std::u16string_view unitsOf(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+// Returns true when `text` holds one of the digits 0 to 9.
+bool hasDigit(std::u16string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Shows a modal box with `message`, `title` and `buttons`, and returns the
+// button that closed it.
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                const QString& message,
+                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                QMessageBox::StandardButton defaultButton = QMessageBox::Ok)
+{
+    QMessageBox box(icon, title, message, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(defaultButton);
+    box.setWindowModality(Qt::ApplicationModal);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// Shows a modal box with `message` under `title`, a single OK button and no icon.
+void tell(QWidget* parent, const QString& title, const QString& message)
+{
+    ask(parent, QMessageBox::NoIcon, title, message);
+}
+
+// Returns a push button with a plain caption that Enter never clicks.
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setFont(formFont(8.25));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace detail
+
+frmKelvane::frmKelvane(QWidget* parent)
+    : QWidget(parent), background_(QStringLiteral(":/kelvane/background.png"))
+{
+    setObjectName(QStringLiteral("frmKelvane"));
+    setWindowTitle(QStringLiteral("Kelvane Encryptor"));
+    setWindowIcon(QIcon(QStringLiteral(":/kelvane/kelvane.ico")));
+    setFixedSize(3855 / 15, 4890 / 15);
+
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, detail::activeTitleBar);
+    windowPalette.setColor(QPalette::WindowText, detail::windowText);
+    setPalette(windowPalette);
+
+    createControls();
+    load();
+}
+
+// Builds the controls at their fixed places, in tab order.
+void frmKelvane::createControls()
+{
+    txtEncrypt = new QPlainTextEdit(this);
+    txtEncrypt->setObjectName(QStringLiteral("txtEncrypt"));
+    detail::placeTwips(txtEncrypt, 120, 480, 3615, 3975);
+    txtEncrypt->setFont(detail::formFont(9));
+    txtEncrypt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtEncrypt->setWordWrapMode(detail::wrapModeFor(false));
+    txtEncrypt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtEncrypt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtEncrypt->setTabChangesFocus(true);
+    QPalette textPalette = txtEncrypt->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        textPalette.setColor(group, QPalette::Base, detail::activeTitleBar);
+        textPalette.setColor(group, QPalette::Text, detail::windowText);
+    }
+    txtEncrypt->setPalette(textPalette);
+    connect(txtEncrypt->document(), &QTextDocument::contentsChange, this,
+            &frmKelvane::updateWrapMode);
+
+    cmdEncrypt = detail::makeButton(QStringLiteral("cmdEncrypt"), tr("Encrypt"), this);
+    detail::placeTwips(cmdEncrypt, 120, 4560, 735, 255);
+    cmdDecrypt = detail::makeButton(QStringLiteral("cmdDecrypt"), tr("Decrypt"), this);
+    detail::placeTwips(cmdDecrypt, 1200, 4560, 735, 255);
+    cmdClear = detail::makeButton(QStringLiteral("cmdClear"), tr("Clear"), this);
+    detail::placeTwips(cmdClear, 2400, 4560, 615, 255);
+    cmdExit = detail::makeButton(QStringLiteral("cmdExit"), tr("Exit"), this);
+    detail::placeTwips(cmdExit, 3120, 4560, 615, 255);
+
+    // The key field is only 33 pixels wide: a slim arrow and little padding
+    // leave room for "10" in full.
+    cboKey = new QComboBox(this);
+    cboKey->setObjectName(QStringLiteral("cboKey"));
+    detail::placeTwips(cboKey, 480, 0, 495, 315);
+    cboKey->setFont(detail::formFont(8.25));
+    cboKey->setEditable(true);
+    cboKey->setInsertPolicy(QComboBox::NoInsert);
+    cboKey->setMaxVisibleItems(static_cast<int>(kelvane::keyNumbers.size()));
+    cboKey->setStyleSheet(
+        QStringLiteral("QComboBox#cboKey { background-color: rgb(191,205,219); color: black;"
+                       " border: 1px solid rgb(110,128,150); padding: 0px 0px 0px 2px; }"
+                       "QComboBox#cboKey::drop-down { subcontrol-origin: padding;"
+                       " subcontrol-position: center right; width: 9px; border: none; }"
+                       "QComboBox#cboKey::down-arrow { image: url(:/kelvane/arrow.png); }"
+                       "QComboBox#cboKey QAbstractItemView { background-color: rgb(191,205,219);"
+                       " color: black; selection-background-color: rgb(51,94,168);"
+                       " selection-color: white; }"));
+
+    LabelKey = new QLabel(tr("Key"), this);
+    LabelKey->setObjectName(QStringLiteral("LabelKey"));
+    detail::placeTwips(LabelKey, 120, 0, 375, 255);
+    LabelKey->setFont(detail::formFont(9));
+    LabelKey->setTextFormat(Qt::PlainText);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    detail::placeTwips(Label1, 1080, 120, 1935, 240);
+    Label1->setFont(detail::formFont(8.25));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setWordWrap(false);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Label1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QPalette bannerPalette = Label1->palette();
+    bannerPalette.setColor(QPalette::WindowText, detail::bannerText);
+    Label1->setPalette(bannerPalette);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    setTabOrder(txtEncrypt, cmdEncrypt);
+    setTabOrder(cmdEncrypt, cmdDecrypt);
+    setTabOrder(cmdDecrypt, cmdClear);
+    setTabOrder(cmdClear, cmdExit);
+    setTabOrder(cmdExit, cboKey);
+
+    // Clear is the window's cancel button: Escape anywhere in the window presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, cmdClear, &QPushButton::click);
+
+    connect(cmdEncrypt, &QPushButton::clicked, this, &frmKelvane::encrypt);
+    connect(cmdDecrypt, &QPushButton::clicked, this, &frmKelvane::decrypt);
+    connect(cmdClear, &QPushButton::clicked, this, &frmKelvane::clearText);
+    connect(cmdExit, &QPushButton::clicked, this, &frmKelvane::exitProgram);
+    connect(Timer1, &QTimer::timeout, this, &frmKelvane::rotateBanner);
+
+    txtEncrypt->setFocus();
+}
+
+// Runs once before the window is first shown: starts the banner and fills the key list.
+void frmKelvane::load()
+{
+    Label1->setText(detail::bannerText_);
+    Timer1->setInterval(detail::bannerInterval);
+    Timer1->start();
+    for (const std::u16string_view key : kelvane::keyNumbers)
+        cboKey->addItem(QString::fromUtf16(key.data(), static_cast<qsizetype>(key.size())));
+    cboKey->setCurrentIndex(-1);
+    cboKey->clearEditText();
+}
+
+void frmKelvane::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), detail::activeTitleBar);
+    painter.drawPixmap(0, 0, background_);
+}
+
+void frmKelvane::encrypt()
+{
+    runCommand(Command::Encrypt);
+}
+
+void frmKelvane::decrypt()
+{
+    runCommand(Command::Decrypt);
+}
+
+std::u16string frmKelvane::runPass(Command command, std::u16string_view text,
+                                   const kelvane::Codebook& codebook) const
+{
+    return command == Command::Encrypt ? kelvane::encryptText(text, codebook)
+                                       : kelvane::decryptText(text, codebook);
+}
+
+// Checks the key and the text, telling the user what is missing, and then
+// replaces the text with the whole result of the pass in one undoable edit.
+// A key text that is no key number ends the command quietly. The text box
+// keeps its text unless the whole result is ready, and nothing thrown while
+// building the result leaves this slot.
+void frmKelvane::runCommand(Command command)
+{
+    const bool encrypting = command == Command::Encrypt;
+    const char* const tooLarge =
+        QT_TR_NOOP("The text is too large to process. It has been left unchanged.");
+    const char* failure = nullptr;
+    try {
+        const QString key = cboKey->currentText();
+        if (key.isEmpty())
+            detail::tell(this, tr("Key Selection"), tr("Please select an encryption key!"));
+        if (txtEncrypt->document()->isEmpty()) {
+            detail::tell(this, tr("Text Entry"),
+                         encrypting ? tr("Please enter the text to be encrypted!")
+                                    : tr("Please enter the text to be decrypted!"));
+            txtEncrypt->setFocus();
+        }
+        const kelvane::Codebook* codebook = kelvane::findCodebook(detail::unitsOf(key));
+        if (!codebook)
+            return;
+
+        const QString text = txtEncrypt->toPlainText();
+        const std::u16string_view units = detail::unitsOf(text);
+        const std::u16string result = runPass(command, units, *codebook);
+        // Positions in the text box are ints.
+        if (result.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+            throw std::length_error("result too long for the text box");
+        if (result == units)
+            return;
+        // Digits in a plain text can be read as codes on the way back; ask
+        // before making a cipher text that will not decrypt to this text.
+        if (encrypting && detail::hasDigit(units) && !kelvane::roundTrips(units, *codebook)) {
+            const auto answer = detail::ask(
+                this, QMessageBox::Warning, tr("Digits in Text"),
+                tr("Some digits in this text will not come back unchanged after decryption. "
+                   "Encrypt anyway?"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer != QMessageBox::Yes)
+                return;
+        }
+        replaceText(QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())));
+    } catch (const std::bad_alloc&) {
+        failure = tooLarge;
+    } catch (const std::length_error&) {
+        failure = tooLarge;
+    } catch (...) {
+        failure = QT_TR_NOOP("The text could not be processed. It has been left unchanged.");
+    }
+    // Telling the user needs memory too; if even that fails, the text is
+    // still as it was, and nothing may leave the slot.
+    if (failure) {
+        try {
+            detail::tell(this, tr("Kelvane Encryptor"), tr(failure));
+        } catch (...) {
+        }
+    }
+}
+
+// Empties the text box as one undoable edit and puts the focus in it.
+void frmKelvane::clearText()
+{
+    replaceText(QString());
+    txtEncrypt->setFocus();
+}
+
+// Ends the program at once, without a question.
+void frmKelvane::exitProgram()
+{
+    QCoreApplication::exit(0);
+}
+
+// Moves the banner's first character to its end; the label's text is the only state.
+void frmKelvane::rotateBanner()
+{
+    const QString text = Label1->text();
+    if (text.size() > 1)
+        Label1->setText(text.sliced(1) + text.front());
+}
+
+// Replaces the whole text of the text box as one edit that Ctrl+Z takes back.
+void frmKelvane::replaceText(const QString& text)
+{
+    QTextDocument* document = txtEncrypt->document();
+    // Wrapping anywhere before a long run arrives spares laying it out at word
+    // boundaries. The way back is left to updateWrapMode(), which runs once the
+    // old text is gone: switching now would lay out the old text again.
+    if (detail::hasLongRun(text))
+        txtEncrypt->setWordWrapMode(QTextOption::WrapAnywhere);
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    if (text.isEmpty())
+        cursor.removeSelectedText();
+    else
+        cursor.insertText(text);
+    cursor.endEditBlock();
+}
+
+// Wraps anywhere while the text holds a long run without white space, and at
+// word boundaries otherwise. Only the changed blocks are searched, except
+// while wrapping anywhere, when the change may have removed the last long run.
+void frmKelvane::updateWrapMode(int position, int /*charsRemoved*/, int charsAdded)
+{
+    const QTextDocument* document = txtEncrypt->document();
+    const bool anywhere = txtEncrypt->wordWrapMode() == QTextOption::WrapAnywhere;
+    const bool longRun = anywhere ? detail::hasLongRun(document->begin(), document->lastBlock())
+                                  : detail::hasLongRun(document->findBlock(position),
+                                                       document->findBlock(position + charsAdded));
+    const QTextOption::WrapMode mode = detail::wrapModeFor(longRun);
+    if (mode != txtEncrypt->wordWrapMode())
+        txtEncrypt->setWordWrapMode(mode);
+}

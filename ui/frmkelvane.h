@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <string>
+#include <string_view>
+
+QT_BEGIN_NAMESPACE
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+QT_END_NAMESPACE
+
+namespace kelvane {
+class Codebook;
+}
+
+// The program's only window. It keeps all of its state in its controls: the
+// working text in txtEncrypt, the key in cboKey's text and the banner in
+// Label1's text. Controls sit at fixed positions on a fixed-size client area,
+// with fixed colours, so the window looks the same under every desktop theme.
+class frmKelvane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmKelvane(QWidget* parent = nullptr);
+
+protected:
+    enum class Command
+    {
+        Encrypt,
+        Decrypt
+    };
+
+    // Returns `text` run through the pass of `command` with `codebook`. Tests
+    // override it to make building a result fail.
+    virtual std::u16string runPass(Command command, std::u16string_view text,
+                                   const kelvane::Codebook& codebook) const;
+
+    void paintEvent(QPaintEvent* event) override;
+
+private Q_SLOTS:
+    void encrypt();
+    void decrypt();
+    void clearText();
+    void exitProgram();
+    void rotateBanner();
+    void updateWrapMode(int position, int charsRemoved, int charsAdded);
+
+private:
+    void createControls();
+    void load();
+    void runCommand(Command command);
+    void replaceText(const QString& text);
+
+    QPlainTextEdit* txtEncrypt;
+    QPushButton* cmdEncrypt;
+    QPushButton* cmdDecrypt;
+    QPushButton* cmdClear;
+    QPushButton* cmdExit;
+    QComboBox* cboKey;
+    QLabel* LabelKey;
+    QLabel* Label1;
+    QTimer* Timer1;
+    QPixmap background_;
+};
