@@ -28,3 +28,19 @@ bench: build
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# Hardening and packaging (README, "More commands"). Each installs the extra
+# Debian packages it needs on top of those of `make deps`.
+.PHONY: sanitize fuzz stress package package-check
+FUZZ_SECONDS ?= 60
+
+sanitize: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+
+fuzz: deps
+	@./tools/install-deps.sh clang libclang-rt-14-dev
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz --target kelvane-fuzz-cipher
+	@./fuzz/run-fuzzer.sh build-fuzz $(FUZZ_SECONDS)
