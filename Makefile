@@ -44,3 +44,15 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target kelvane-fuzz-cipher
 	@./fuzz/run-fuzzer.sh build-fuzz $(FUZZ_SECONDS)
+
+stress: build
+	@./tools/install-deps.sh time
+	@./bench/stress-cli.sh $(BUILD_DIR)/cli/kelvane-cipher
+
+package: build
+	@./tools/install-deps.sh dpkg-dev appstream
+	@cmake --build --preset $(PRESET) --target package
+
+package-check: build
+	@./tools/install-deps.sh dpkg-dev appstream
+	@cmake --build --preset $(PRESET) --target package-check

@@ -4,11 +4,9 @@
 // property the window and the command-line tool rely on is checked against
 // the plain definition, and a difference aborts the run.
 
+#include <algorithm>
 #include <alphabet.h>
 #include <codebook.h>
-#include <substitution.h>
-
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <substitution.h>
 
 namespace {
 
