@@ -33,6 +33,8 @@ clean:
 # Debian packages it needs on top of those of `make deps`.
 .PHONY: sanitize fuzz stress package package-check
 FUZZ_SECONDS ?= 60
+# CPack runs file and dpkg-shlibdeps on the binaries; the check runs appstreamcli.
+PACKAGE_DEPS := dpkg-dev file appstream
 
 sanitize: deps
 	@cmake --preset asan >/dev/null
@@ -50,9 +52,9 @@ stress: build
 	@./bench/stress-cli.sh $(BUILD_DIR)/cli/kelvane-cipher
 
 package: build
-	@./tools/install-deps.sh dpkg-dev appstream
+	@./tools/install-deps.sh $(PACKAGE_DEPS)
 	@cmake --build --preset $(PRESET) --target package
 
 package-check: build
-	@./tools/install-deps.sh dpkg-dev appstream
+	@./tools/install-deps.sh $(PACKAGE_DEPS)
 	@cmake --build --preset $(PRESET) --target package-check
