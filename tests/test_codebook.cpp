@@ -15,6 +15,11 @@ struct KeyTextCase
     int expectedKey; // 1 to 10, or 0 for none
 };
 
+void PrintTo(const KeyTextCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FindCodebook : public ::testing::TestWithParam<KeyTextCase>
 {};
 

@@ -31,6 +31,11 @@ struct ReplaceCase
     std::u16string_view text, find, replacement, expected;
 };
 
+void PrintTo(const ReplaceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ReplaceAll : public ::testing::TestWithParam<ReplaceCase>
 {};
 
