@@ -97,8 +97,9 @@ if $require_gui; then
         [ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
             || fail "${icon#"$root"} is not a PNG file"
     done
-    depends_on libqt6widgets6 && pass "depends on the Qt runtime" \
-        || fail "Depends lacks libqt6widgets6: $depends"
+    for dep in libqt6widgets6 qt6-qpa-plugins; do
+        depends_on "$dep" && pass "depends on $dep" || fail "Depends lacks $dep: $depends"
+    done
 else
     echo "check-package: note: the window was not built, so its files are not required"
 fi
