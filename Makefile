@@ -29,3 +29,33 @@ bench: build
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# Hardening and packaging (README, "More commands"). Each installs the extra
+# Debian packages it needs on top of those of `make deps`.
+.PHONY: sanitize fuzz stress package package-check
+FUZZ_SECONDS ?= 60
+# CPack runs file and dpkg-shlibdeps on the binaries; the check runs appstreamcli.
+PACKAGE_DEPS := dpkg-dev file appstream
+
+sanitize: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+
+fuzz: deps
+	@./tools/install-deps.sh clang libclang-rt-14-dev
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz --target kelvane-fuzz-cipher
+	@./fuzz/run-fuzzer.sh build-fuzz $(FUZZ_SECONDS)
+
+stress: build
+	@./tools/install-deps.sh time
+	@./bench/stress-cli.sh $(BUILD_DIR)/cli/kelvane-cipher
+
+package: build
+	@./tools/install-deps.sh $(PACKAGE_DEPS)
+	@cmake --build --preset $(PRESET) --target package
+
+package-check: build
+	@./tools/install-deps.sh $(PACKAGE_DEPS)
+	@cmake --build --preset $(PRESET) --target package-check

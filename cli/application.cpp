@@ -1,0 +1,204 @@
+#include "application.h"
+
+#include "commandline.h"
+#include "texttransformer.h"
+
+#include <algorithm>
+#include <alphabet.h>
+#include <cerrno>
+#include <codebook.h>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+
+#ifndef KELVANE_VERSION
+#error "KELVANE_VERSION must be defined by the build"
+#endif
+
+namespace kelvane::cli {
+
+namespace {
+
+constexpr std::string_view programName = "kelvane-cipher";
+constexpr std::string_view digitWarning =
+    "Some digits in this text will not come back unchanged after decryption.";
+
+// Returns the key numbers as "1, 2, ... 9 <conjunction> 10".
+std::string keyList(std::string_view conjunction)
+{
+    std::string list;
+    for (std::size_t i = 0; i < keyNumbers.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == keyNumbers.size() ? " " + std::string(conjunction) + " " : ", ";
+        for (char16_t c : keyNumbers[i])
+            list.push_back(static_cast<char>(c));
+    }
+    return list;
+}
+
+// Returns how messages name the input.
+std::string inputName(const std::string& file)
+{
+    return file == "-" ? std::string("standard input") : file;
+}
+
+} // namespace
+
+Application::Application(std::FILE* in, std::FILE* out, std::FILE* err)
+    : in_(in), out_(out), err_(err)
+{}
+
+std::string Application::usage()
+{
+    return "Usage: kelvane-cipher encrypt --key KEY [--strict] [FILE]\n"
+           "       kelvane-cipher decrypt --key KEY [FILE]\n"
+           "       kelvane-cipher --help | --version\n"
+           "\n"
+           "Encrypts UTF-8 text into runs of digits, or decrypts such runs back, with one\n"
+           "of the ten fixed codebooks of Kelvane Encryptor. Reads FILE, or standard input\n"
+           "when FILE is - or missing, and writes the result to standard output once all\n"
+           "of it is ready. Line breaks and characters outside the cipher alphabet pass\n"
+           "through unchanged.\n"
+           "\n"
+           "Options:\n"
+           "  -k, --key KEY  the key: " +
+           keyList("or") +
+           "\n"
+           "      --strict   refuse to encrypt a text whose digits would not come back\n"
+           "                 unchanged after decryption, instead of warning\n"
+           "  -h, --help     print this help and exit\n"
+           "      --version  print the version and exit\n"
+           "\n"
+           "Exit status:\n"
+           "  0  success\n"
+           "  1  the input could not be read or is not UTF-8, the output could not be\n"
+           "     written, or --strict refused the text; nothing was written\n"
+           "  2  wrong or missing arguments, or an unknown key; nothing was written\n"
+           "\n"
+           "The cipher is a fixed substitution with public codebooks: it hides text from a\n"
+           "casual glance and protects nothing from anyone who has this program. Do not\n"
+           "use it for secrets.\n";
+}
+
+int Application::run(std::span<const std::string_view> arguments)
+{
+    try {
+        return runChecked(arguments);
+    } catch (const std::bad_alloc&) {
+        report("not enough memory for this input");
+    } catch (const std::exception& e) {
+        report(e.what());
+    }
+    return exitFailure;
+}
+
+int Application::runChecked(std::span<const std::string_view> arguments)
+{
+    CommandLine commandLine;
+    try {
+        commandLine = CommandLine::parse(arguments);
+    } catch (const UsageError& e) {
+        report(e.what());
+        std::fputs(usage().c_str(), err_);
+        return exitUsage;
+    }
+
+    switch (commandLine.action()) {
+    case CommandLine::Action::Help:
+        return writeOutput(usage()) ? exitSuccess : exitFailure;
+    case CommandLine::Action::Version:
+        return writeOutput(std::string(programName) + " " KELVANE_VERSION "\n") ? exitSuccess
+                                                                                : exitFailure;
+    case CommandLine::Action::Encrypt:
+    case CommandLine::Action::Decrypt:
+        break;
+    }
+
+    std::u16string keyText;
+    const Codebook* codebook = nullptr;
+    if (!appendUtf16(commandLine.key(), keyText))
+        codebook = findCodebook(keyText);
+    if (codebook == nullptr) {
+        report("unknown key \"" + commandLine.key() + "\"; the keys are " + keyList("and"));
+        return exitUsage;
+    }
+
+    std::optional<std::string> input = readInput(commandLine.file());
+    if (!input)
+        return exitFailure;
+
+    const bool encrypting = commandLine.action() == CommandLine::Action::Encrypt;
+    const TextTransformer transformer(*codebook,
+                                      encrypting ? Direction::Encrypt : Direction::Decrypt);
+    TransformResult result = transformer.transform(*input);
+    input.reset();
+    if (result.error) {
+        report(inputName(commandLine.file()) + ": not valid UTF-8 at byte offset " +
+               std::to_string(result.error->offset) + " (" + std::string(result.error->reason) +
+               "); nothing was written");
+        return exitFailure;
+    }
+    if (encrypting && !result.roundTrips) {
+        if (commandLine.strict()) {
+            report(std::string(digitWarning) + " Nothing was written (--strict).");
+            return exitFailure;
+        }
+        report("warning: " + std::string(digitWarning));
+    }
+    return writeOutput(result.output) ? exitSuccess : exitFailure;
+}
+
+std::optional<std::string> Application::readInput(const std::string& file)
+{
+    std::FILE* stream = in_;
+    if (file != "-") {
+        stream = std::fopen(file.c_str(), "rb");
+        if (stream == nullptr) {
+            report("cannot open " + file + ": " + std::strerror(errno));
+            return std::nullopt;
+        }
+    }
+
+    // A regular file is read into one buffer of its size; a pipe grows it.
+    std::string content;
+    struct stat info = {};
+    if (fstat(fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        content.reserve(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t size = 0;
+    for (;;) {
+        if (content.size() == size)
+            content.resize(std::max<std::size_t>(content.capacity(), size + 65536));
+        const std::size_t got = std::fread(content.data() + size, 1, content.size() - size, stream);
+        size += got;
+        if (got == 0)
+            break;
+    }
+    const bool failed = std::ferror(stream) != 0;
+    const int readErrno = errno;
+    if (stream != in_)
+        std::fclose(stream);
+    if (failed) {
+        report("cannot read " + inputName(file) + ": " + std::strerror(readErrno));
+        return std::nullopt;
+    }
+    content.resize(size);
+    return content;
+}
+
+bool Application::writeOutput(std::string_view bytes)
+{
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size();
+    if (!written || std::fflush(out_) != 0 || std::ferror(out_) != 0) {
+        report(std::string("cannot write the output: ") + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void Application::report(std::string_view message)
+{
+    std::fprintf(err_, "%.*s: %.*s\n", static_cast<int>(programName.size()), programName.data(),
+                 static_cast<int>(message.size()), message.data());
+}
+
+} // namespace kelvane::cli

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kelvane::cli {
+
+// A wrong or missing argument; the message says which, in one line.
+class UsageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The parsed arguments of one run. Options may stand before or after the
+// command and the file; "--" ends the options, and "-" names standard input.
+class CommandLine
+{
+public:
+    enum class Action
+    {
+        Help,
+        Version,
+        Encrypt,
+        Decrypt
+    };
+
+    // Returns the command line that `arguments` (without the program name)
+    // spell, or throws UsageError.
+    static CommandLine parse(std::span<const std::string_view> arguments);
+
+    Action action() const { return action_; }
+    const std::string& key() const { return key_; }
+    bool strict() const { return strict_; }
+
+    // Returns the input file, or "-" for standard input.
+    const std::string& file() const { return file_; }
+
+private:
+    Action action_ = Action::Help;
+    std::string key_;
+    bool strict_ = false;
+    std::string file_ = "-";
+};
+
+} // namespace kelvane::cli

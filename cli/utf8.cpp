@@ -1,0 +1,102 @@
+#include "utf8.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+constexpr bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::optional<Utf8Error> appendUtf16(std::string_view bytes, std::u16string& out)
+{
+    const std::size_t size = bytes.size();
+    std::size_t pos = 0;
+    while (pos < size) {
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char16_t>(lead));
+            ++pos;
+            continue;
+        }
+        std::size_t length = 0;
+        char32_t code = 0;
+        char32_t minimum = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+            minimum = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            minimum = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            minimum = 0x10000;
+        } else if (isContinuation(lead)) {
+            return Utf8Error{pos, "unexpected continuation byte"};
+        } else if (lead == 0xC0 || lead == 0xC1) {
+            return Utf8Error{pos, "overlong encoding"};
+        } else {
+            return Utf8Error{pos, "byte that never occurs in UTF-8"};
+        }
+        for (std::size_t i = 1; i < length; ++i) {
+            if (pos + i >= size || !isContinuation(static_cast<unsigned char>(bytes[pos + i])))
+                return Utf8Error{pos, "truncated sequence"};
+            code = (code << 6) | (static_cast<unsigned char>(bytes[pos + i]) & 0x3F);
+        }
+        if (code < minimum)
+            return Utf8Error{pos, "overlong encoding"};
+        if (code >= 0xD800 && code <= 0xDFFF)
+            return Utf8Error{pos, "encoded surrogate"};
+        if (code > 0x10FFFF)
+            return Utf8Error{pos, "code point above U+10FFFF"};
+        if (code < 0x10000) {
+            out.push_back(static_cast<char16_t>(code));
+        } else {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        }
+        pos += length;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> appendUtf8(std::u16string_view text, std::string& out)
+{
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        char32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            const bool pairs =
+                code <= 0xDBFF && i + 1 < size && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            if (!pairs)
+                return i;
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        }
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace kelvane::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvane::cli {
+
+// Where and why a byte sequence is not UTF-8. The offset counts bytes from the
+// start of the converted input, so that a user can find the fault with a hex
+// viewer; nothing is ever replaced, since a changed byte would be lost data.
+struct Utf8Error
+{
+    std::size_t offset = 0;
+    std::string_view reason;
+};
+
+// Appends the UTF-16 form of `bytes` to `out` and returns nullopt, or returns
+// the first fault and leaves `out` with the units decoded before it. Rejects
+// stray continuation bytes, truncated sequences, overlong forms, encoded
+// surrogates and code points above U+10FFFF; a BOM is U+FEFF like any other.
+std::optional<Utf8Error> appendUtf16(std::string_view bytes, std::u16string& out);
+
+// Appends the UTF-8 form of `text` to `out` and returns nullopt, or returns the
+// index of the first unpaired surrogate, which has no UTF-8 form.
+std::optional<std::size_t> appendUtf8(std::u16string_view text, std::string& out);
+
+} // namespace kelvane::cli

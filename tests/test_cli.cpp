@@ -1,0 +1,317 @@
+// Runs the built kelvane-cipher as a child process and checks what a script
+// would see: exit status, standard output byte for byte, and the messages.
+
+#include "process.h"
+#include "utf8.h"
+
+#include <codebook.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <string>
+#include <substitution.h>
+#include <vector>
+
+#ifndef KELVANE_CIPHER_PATH
+#error "KELVANE_CIPHER_PATH must name the built kelvane-cipher"
+#endif
+
+namespace kelvane::cli {
+namespace {
+
+using testing::ProcessResult;
+using testing::runProcess;
+
+const std::string cipherPath = KELVANE_CIPHER_PATH;
+const std::string digitWarning =
+    "Some digits in this text will not come back unchanged after decryption.";
+
+ProcessResult runCipher(const std::vector<std::string>& arguments, const std::string& input = {},
+                        const std::string& workDir = {})
+{
+    return runProcess(cipherPath, arguments, input, workDir);
+}
+
+std::u16string toUtf16(const std::string& bytes)
+{
+    std::u16string units;
+    EXPECT_FALSE(appendUtf16(bytes, units).has_value());
+    return units;
+}
+
+std::string toUtf8(std::u16string_view units)
+{
+    std::string bytes;
+    EXPECT_FALSE(appendUtf8(units, bytes).has_value());
+    return bytes;
+}
+
+// A directory of its own for each test, for input files.
+class CipherTool : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kelvane-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // Returns the path of a new file in the test's directory holding `content`.
+    std::string file(const std::string& name, const std::string& content)
+    {
+        const std::string path = (dir_ / name).string();
+        testing::writeFile(path, content);
+        return path;
+    }
+
+    std::filesystem::path dir_;
+};
+
+// Successful runs: the output must equal what the core makes of the same text.
+struct RunCase
+{
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string input;
+    bool encrypt;
+    const char16_t* key;
+};
+
+// Prints the case by name rather than as raw bytes.
+void PrintTo(const RunCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CipherToolRuns : public ::testing::TestWithParam<RunCase>
+{};
+
+TEST_P(CipherToolRuns, WritesWhatTheCoreComputes)
+{
+    const RunCase& c = GetParam();
+    const Codebook& codebook = *findCodebook(c.key);
+    const std::u16string units = toUtf16(c.input);
+    const std::string expected =
+        toUtf8(c.encrypt ? encryptText(units, codebook) : decryptText(units, codebook));
+
+    const ProcessResult result = runCipher(c.arguments, c.input);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.err, "");
+}
+
+const std::string cipherOfHello = toUtf8(encryptText(u"Hello, world!\r\n", *findCodebook(u"7")));
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CipherToolRuns,
+    ::testing::Values(
+        RunCase{"EmptyInput", {"encrypt", "--key", "1"}, "", true, u"1"},
+        RunCase{"Sentence", {"encrypt", "--key", "3"}, "Attack at dawn.", true, u"3"},
+        RunCase{"KeyWithEquals", {"encrypt", "--key=10"}, "Ten (10) @ once?", true, u"10"},
+        RunCase{"ShortKeyOption", {"decrypt", "-k", "2"}, "9071 plain", false, u"2"},
+        RunCase{"OptionsAfterCommand", {"--key", "5", "encrypt"}, "ok", true, u"5"},
+        RunCase{"DashIsStandardInput", {"encrypt", "--key", "4", "-"}, "dash", true, u"4"},
+        RunCase{"CrLfKeptInPlace", {"encrypt", "--key", "6"}, "one\r\ntwo\r\n\r\n", true, u"6"},
+        RunCase{"NonAsciiPassesThrough",
+                {"encrypt", "--key", "8"},
+                "caf\xC3\xA9 \xE4\xB8\xAD \xE2\x82\xAC \xF0\x9F\x98\x80 end",
+                true,
+                u"8"},
+        RunCase{"BomPassesThrough", {"encrypt", "--key", "9"}, "\xEF\xBB\xBFHi\n", true, u"9"},
+        RunCase{"NulPassesThrough", {"encrypt", "--key", "1"}, std::string("a\0b", 3), true, u"1"},
+        RunCase{"DecryptCipherText", {"decrypt", "--key", "7"}, cipherOfHello, false, u"7"},
+        RunCase{"DecryptWithOtherKey", {"decrypt", "--key", "3"}, cipherOfHello, false, u"3"},
+        RunCase{"DecryptMixedText",
+                {"decrypt", "--key", "7"},
+                "Note: " + cipherOfHello + " \xC3\xA9",
+                false,
+                u"7"},
+        RunCase{
+            "StrictAcceptsSafeDigits", {"encrypt", "--strict", "-k", "1"}, "Room 42", true, u"1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Failed runs: a non-zero status, one message line and nothing on stdout.
+struct FailureCase
+{
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string input;
+    int exitCode;
+    std::string message;
+    bool printsUsage;
+};
+
+// Prints the case by name rather than as raw bytes.
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CipherToolFailures : public ::testing::TestWithParam<FailureCase>
+{};
+
+TEST_P(CipherToolFailures, ReportsAndWritesNothing)
+{
+    const FailureCase& c = GetParam();
+    const ProcessResult result = runCipher(c.arguments, c.input);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_EQ(result.out, "");
+    const std::string firstLine = result.err.substr(0, result.err.find('\n') + 1);
+    EXPECT_EQ(firstLine, "kelvane-cipher: " + c.message + "\n");
+    EXPECT_EQ(result.err.find("Usage: kelvane-cipher") != std::string::npos, c.printsUsage);
+}
+
+const std::string keyHint = "; the keys are 1, 2, 3, 4, 5, 6, 7, 8, 9 and 10";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CipherToolFailures,
+    ::testing::Values(
+        FailureCase{"NoArguments", {}, "", 2, "missing command: encrypt or decrypt", true},
+        FailureCase{"UnknownCommand",
+                    {"scramble", "--key", "1"},
+                    "",
+                    2,
+                    "unknown command scramble (expected encrypt or decrypt)",
+                    true},
+        FailureCase{"MissingKey", {"encrypt"}, "x", 2, "missing --key", true},
+        FailureCase{
+            "KeyWithoutValue", {"encrypt", "--key"}, "x", 2, "option --key needs a key", true},
+        FailureCase{"UnknownOption",
+                    {"encrypt", "-k", "1", "--fast"},
+                    "x",
+                    2,
+                    "unknown option --fast",
+                    true},
+        FailureCase{"TwoFiles",
+                    {"encrypt", "-k", "1", "a", "b"},
+                    "x",
+                    2,
+                    "too many files: only one input file is read",
+                    true},
+        FailureCase{
+            "KeyZero", {"encrypt", "-k", "0"}, "x", 2, "unknown key \"0\"" + keyHint, false},
+        FailureCase{
+            "KeyEleven", {"decrypt", "-k", "11"}, "x", 2, "unknown key \"11\"" + keyHint, false},
+        FailureCase{"KeyLeadingZero",
+                    {"encrypt", "-k", "01"},
+                    "x",
+                    2,
+                    "unknown key \"01\"" + keyHint,
+                    false},
+        FailureCase{
+            "KeyWithSpace", {"encrypt", "--key= 1"}, "x", 2, "unknown key \" 1\"" + keyHint, false},
+        FailureCase{"EmptyKey", {"encrypt", "--key="}, "x", 2, "unknown key \"\"" + keyHint, false},
+        FailureCase{"MissingFile",
+                    {"encrypt", "-k", "1", "/nonexistent/kelvane.txt"},
+                    "",
+                    1,
+                    "cannot open /nonexistent/kelvane.txt: No such file or directory",
+                    false},
+        FailureCase{"DirectoryAsFile",
+                    {"encrypt", "-k", "1", "/"},
+                    "",
+                    1,
+                    "cannot read /: Is a directory",
+                    false},
+        FailureCase{"OverlongUtf8",
+                    {"encrypt", "-k", "1"},
+                    "Hello\xC0\xAF",
+                    1,
+                    "standard input: not valid UTF-8 at byte offset 5 (overlong encoding); "
+                    "nothing was written",
+                    false},
+        FailureCase{"SurrogateInUtf8",
+                    {"decrypt", "-k", "1"},
+                    "9071\xED\xA0\x80",
+                    1,
+                    "standard input: not valid UTF-8 at byte offset 4 (encoded surrogate); "
+                    "nothing was written",
+                    false},
+        FailureCase{"TruncatedUtf8",
+                    {"encrypt", "-k", "1"},
+                    "\xC3\xA9\xE2\x82",
+                    1,
+                    "standard input: not valid UTF-8 at byte offset 2 (truncated sequence); "
+                    "nothing was written",
+                    false},
+        FailureCase{"StrictRefusesBrokenDigits",
+                    {"encrypt", "--strict", "-k", "1"},
+                    "Code 9071 ends here",
+                    1,
+                    digitWarning + " Nothing was written (--strict).",
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CipherToolInfo, HelpGoesToStandardOutput)
+{
+    const ProcessResult result = runCipher({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.starts_with("Usage: kelvane-cipher encrypt --key KEY"));
+    EXPECT_NE(result.out.find("Exit status:"), std::string::npos);
+    EXPECT_NE(result.out.find("Do not\nuse it for secrets."), std::string::npos);
+}
+
+TEST(CipherToolInfo, VersionIsTheProjectVersion)
+{
+    const ProcessResult result = runCipher({"encrypt", "--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "kelvane-cipher " KELVANE_VERSION "\n");
+    EXPECT_EQ(result.err, "");
+}
+
+// Without --strict the cipher text is still written, with the window's warning.
+TEST(CipherToolInfo, WarnsAboutDigitsThatWillNotComeBack)
+{
+    const std::u16string text = u"Code 9071 ends here";
+    const Codebook& codebook = *findCodebook(u"1");
+    ASSERT_FALSE(roundTrips(text, codebook));
+    const ProcessResult result = runCipher({"encrypt", "-k", "1"}, toUtf8(text));
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, toUtf8(encryptText(text, codebook)));
+    EXPECT_EQ(result.err, "kelvane-cipher: warning: " + digitWarning + "\n");
+}
+
+TEST_F(CipherTool, FileEncryptedByTheToolDecryptsInTheCore)
+{
+    const std::string plain = "Dear Ann,\r\n\tthe caf\xC3\xA9 (\xE2\x82\xAC) opens at noon!\r\n"
+                              "\xF0\x9F\x98\x80 \"Bye\" @ you?\n";
+    const std::string path = file("letter.txt", plain);
+    const ProcessResult result = runCipher({"encrypt", "--key", "6", path});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(decryptText(toUtf16(result.out), *findCodebook(u"6")), toUtf16(plain));
+
+    const std::string cipherPath = file("letter.cipher", result.out);
+    const ProcessResult back = runCipher({"decrypt", "--key", "6", cipherPath});
+    EXPECT_EQ(back.exitCode, 0);
+    EXPECT_EQ(back.out, plain);
+}
+
+TEST_F(CipherTool, RelativeFileAndLargeInputRoundTrip)
+{
+    // Several megabytes, so that the tool works through many slices.
+    std::string plain;
+    while (plain.size() < 3'000'000)
+        plain += "Line of text, with \xC3\xA9 and \xF0\x9F\x98\x80!\r\n";
+    file("big.txt", plain);
+    const ProcessResult encrypted = runCipher({"encrypt", "-k", "2", "big.txt"}, {}, dir_);
+    ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
+    EXPECT_EQ(encrypted.out, toUtf8(encryptText(toUtf16(plain), *findCodebook(u"2"))));
+    const ProcessResult decrypted = runCipher({"decrypt", "-k", "2"}, encrypted.out);
+    ASSERT_EQ(decrypted.exitCode, 0);
+    EXPECT_TRUE(decrypted.out == plain);
+}
+
+TEST(CipherToolInfo, ReportsAFullDisk)
+{
+    const ProcessResult result =
+        runProcess("/bin/sh", {"-c", "exec \"$0\" encrypt -k 1 >/dev/full", cipherPath}, "Hello");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "kelvane-cipher: cannot write the output: No space left on device\n");
+}
+
+} // namespace
+} // namespace kelvane::cli
