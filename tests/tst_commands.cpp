@@ -3,6 +3,7 @@
 // into the text box, and that every change can be undone and nothing is lost.
 
 #include "frmkelvane.h"
+#include "windowcontrols.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -165,10 +166,7 @@ private:
     template <typename T>
     T* control(const char* name) const
     {
-        auto* found = window_->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return kelvane::testing::control<T>(window_.get(), name);
     }
     QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
     QComboBox* key() const { return control<QComboBox>("cboKey"); }

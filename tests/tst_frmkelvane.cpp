@@ -3,6 +3,7 @@
 // the program ends (in a child process, since ending it ends the test).
 
 #include "frmkelvane.h"
+#include "windowcontrols.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,10 +105,7 @@ private:
     template <typename T>
     T* control(const char* name) const
     {
-        auto* found = window_->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return kelvane::testing::control<T>(window_.get(), name);
     }
     QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
     void tick() { QVERIFY(QMetaObject::invokeMethod(window_.get(), "rotateBanner")); }
