@@ -14,7 +14,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
-#include <algorithm>
 #include <alphabet.h>
 #include <codebook.h>
 #include <limits>
@@ -102,12 +101,6 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height)
 std::u16string_view unitsOf(const QString& text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-
-// Returns true when `text` holds one of the digits 0 to 9.
-bool hasDigit(std::u16string_view text)
-{
-    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
 // Shows a modal box with `message`, `title` and `buttons`, and returns the
@@ -322,7 +315,8 @@ void frmKelvane::runCommand(Command command)
             return;
         // Digits in a plain text can be read as codes on the way back; ask
         // before making a cipher text that will not decrypt to this text.
-        if (encrypting && detail::hasDigit(units) && !kelvane::roundTrips(units, *codebook)) {
+        // Only a text with digits can fail to round-trip.
+        if (encrypting && !kelvane::roundTrips(units, *codebook)) {
             const auto answer = detail::ask(
                 this, QMessageBox::Warning, tr("Digits in Text"),
                 tr("Some digits in this text will not come back unchanged after decryption. "
