@@ -115,6 +115,12 @@ std::u16string decryptText(std::u16string_view text, const Codebook& codebook)
     return result;
 }
 
+std::u16string transform(std::u16string_view text, const Codebook& codebook, Direction direction)
+{
+    return direction == Direction::encrypt ? encryptText(text, codebook)
+                                           : decryptText(text, codebook);
+}
+
 // In the cipher text of `text`, every token's segment begins with the token
 // itself, since what follows it is a code's 9, a pass-through unit or digits
 // that were in `text`; so every token comes back. A 9 that was in `text` has

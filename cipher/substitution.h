@@ -40,6 +40,17 @@ std::u16string encryptText(std::u16string_view text, const Codebook& codebook);
 // Returns runPass(text, decryptionPass(codebook)), computed in one walk.
 std::u16string decryptText(std::u16string_view text, const Codebook& codebook);
 
+// The two directions of the cipher.
+enum class Direction
+{
+    encrypt,
+    decrypt
+};
+
+// Returns encryptText(text, codebook) or decryptText(text, codebook), as
+// `direction` says.
+std::u16string transform(std::u16string_view text, const Codebook& codebook, Direction direction);
+
 // Returns true when decryptText(encryptText(text)) gives `text` back exactly.
 // Only texts with the digit 9 can fail; nothing is allocated.
 bool roundTrips(std::u16string_view text, const Codebook& codebook);

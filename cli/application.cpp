@@ -129,7 +129,7 @@ int Application::runChecked(std::span<const std::string_view> arguments)
 
     const bool encrypting = commandLine.action() == CommandLine::Action::Encrypt;
     const TextTransformer transformer(*codebook,
-                                      encrypting ? Direction::Encrypt : Direction::Decrypt);
+                                      encrypting ? Direction::encrypt : Direction::decrypt);
     TransformResult result = transformer.transform(*input);
     input.reset();
     if (result.error) {

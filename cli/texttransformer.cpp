@@ -33,13 +33,9 @@ TransformResult TextTransformer::transform(std::string_view input) const
             error->offset += begin;
             return {{}, true, error};
         }
-        std::u16string transformed;
-        if (direction_ == Direction::Encrypt) {
+        if (direction_ == Direction::encrypt)
             result.roundTrips = result.roundTrips && roundTrips(units, codebook_);
-            transformed = encryptText(units, codebook_);
-        } else {
-            transformed = decryptText(units, codebook_);
-        }
+        const std::u16string transformed = kelvane::transform(units, codebook_, direction_);
         // Valid input yields paired surrogates only and the cipher moves none,
         // so this cannot fail; it is checked rather than trusted all the same.
         if (appendUtf8(transformed, result.output))
@@ -60,7 +56,7 @@ std::size_t TextTransformer::sliceEnd(std::string_view input, std::size_t begin)
 
 std::size_t TextTransformer::outputCapacity(std::string_view input) const
 {
-    if (direction_ == Direction::Decrypt)
+    if (direction_ == Direction::decrypt)
         return input.size();
     // Alphabet characters and codes are ASCII, and every other byte is copied.
     std::size_t size = 0;

@@ -7,14 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <substitution.h>
 
 namespace kelvane::cli {
-
-enum class Direction
-{
-    Encrypt,
-    Decrypt
-};
 
 // What a transformation produced: the whole UTF-8 output, whether encryption
 // would survive a decryption, or the fault that stopped it (with no output).

@@ -52,7 +52,7 @@ struct SliceCase
 // Prints the case as its direction and slice size.
 void PrintTo(const SliceCase& c, std::ostream* os)
 {
-    *os << (c.direction == Direction::Encrypt ? "encrypt" : "decrypt") << " in slices of "
+    *os << (c.direction == Direction::encrypt ? "encrypt" : "decrypt") << " in slices of "
         << c.sliceSize;
 }
 
@@ -70,14 +70,14 @@ TEST_P(TextTransformerSlices, EqualsTheWholeTextThroughTheCore)
             const std::string input = mixedInput(rng, codebook);
             std::u16string units;
             ASSERT_FALSE(appendUtf16(input, units).has_value());
-            const std::u16string expected = direction == Direction::Encrypt
+            const std::u16string expected = direction == Direction::encrypt
                                                 ? encryptText(units, codebook)
                                                 : decryptText(units, codebook);
             const TransformResult result =
                 TextTransformer(codebook, direction, sliceSize).transform(input);
             ASSERT_FALSE(result.error.has_value());
             ASSERT_EQ(result.output, toUtf8(expected));
-            if (direction == Direction::Encrypt)
+            if (direction == Direction::encrypt)
                 ASSERT_EQ(result.roundTrips, roundTrips(units, codebook));
         }
     }
@@ -85,14 +85,14 @@ TEST_P(TextTransformerSlices, EqualsTheWholeTextThroughTheCore)
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, TextTransformerSlices,
-    ::testing::Values(SliceCase{Direction::Encrypt, 1}, SliceCase{Direction::Encrypt, 5},
-                      SliceCase{Direction::Encrypt, 64},
-                      SliceCase{Direction::Encrypt, TextTransformer::defaultSliceSize},
-                      SliceCase{Direction::Decrypt, 1}, SliceCase{Direction::Decrypt, 3},
-                      SliceCase{Direction::Decrypt, 9},
-                      SliceCase{Direction::Decrypt, TextTransformer::defaultSliceSize}),
+    ::testing::Values(SliceCase{Direction::encrypt, 1}, SliceCase{Direction::encrypt, 5},
+                      SliceCase{Direction::encrypt, 64},
+                      SliceCase{Direction::encrypt, TextTransformer::defaultSliceSize},
+                      SliceCase{Direction::decrypt, 1}, SliceCase{Direction::decrypt, 3},
+                      SliceCase{Direction::decrypt, 9},
+                      SliceCase{Direction::decrypt, TextTransformer::defaultSliceSize}),
     [](const auto& info) {
-        return std::string(info.param.direction == Direction::Encrypt ? "Encrypt" : "Decrypt") +
+        return std::string(info.param.direction == Direction::encrypt ? "Encrypt" : "Decrypt") +
                std::to_string(info.param.sliceSize);
     });
 
@@ -104,7 +104,7 @@ TEST(TextTransformer, ReportsFaultsAtTheirOffsetInTheWholeInput)
     std::string input(1000, 'a');
     input += "\xC3\xA9 9071 \xE2\x82";
     for (std::size_t sliceSize : {1u, 7u, 100u, 4096u}) {
-        for (Direction direction : {Direction::Encrypt, Direction::Decrypt}) {
+        for (Direction direction : {Direction::encrypt, Direction::decrypt}) {
             const auto result = TextTransformer(codebook, direction, sliceSize).transform(input);
             ASSERT_TRUE(result.error.has_value());
             EXPECT_EQ(result.error->offset, 1008u) << sliceSize;
@@ -122,7 +122,7 @@ TEST(TextTransformer, DecryptsCipherTextCutBeforeEveryNine)
     const std::string plain = "Hello there, how are you?";
     const std::string cipher = toUtf8(encryptText(u"Hello there, how are you?", codebook));
     ASSERT_EQ(cipher.find_first_not_of("0123456789"), std::string::npos);
-    const auto result = TextTransformer(codebook, Direction::Decrypt, 1).transform(cipher);
+    const auto result = TextTransformer(codebook, Direction::decrypt, 1).transform(cipher);
     ASSERT_FALSE(result.error.has_value());
     EXPECT_EQ(result.output, plain);
 }

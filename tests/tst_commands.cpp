@@ -119,12 +119,12 @@ public:
     std::function<void()> failure;
 
 protected:
-    std::u16string runPass(Command command, std::u16string_view text,
-                           const kelvane::Codebook& codebook) const override
+    std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
+                                 const kelvane::Codebook& codebook) const override
     {
         if (failure)
             failure();
-        return frmKelvane::runPass(command, text, codebook);
+        return frmKelvane::transformText(direction, text, codebook);
     }
 };
 

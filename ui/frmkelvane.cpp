@@ -265,19 +265,18 @@ void frmKelvane::paintEvent(QPaintEvent* /*event*/)
 
 void frmKelvane::encrypt()
 {
-    runCommand(Command::Encrypt);
+    runCommand(kelvane::Direction::encrypt);
 }
 
 void frmKelvane::decrypt()
 {
-    runCommand(Command::Decrypt);
+    runCommand(kelvane::Direction::decrypt);
 }
 
-std::u16string frmKelvane::runPass(Command command, std::u16string_view text,
-                                   const kelvane::Codebook& codebook) const
+std::u16string frmKelvane::transformText(kelvane::Direction direction, std::u16string_view text,
+                                         const kelvane::Codebook& codebook) const
 {
-    return command == Command::Encrypt ? kelvane::encryptText(text, codebook)
-                                       : kelvane::decryptText(text, codebook);
+    return kelvane::transform(text, codebook, direction);
 }
 
 // Checks the key and the text, telling the user what is missing, and then
@@ -285,9 +284,9 @@ std::u16string frmKelvane::runPass(Command command, std::u16string_view text,
 // A key text that is no key number ends the command quietly. The text box
 // keeps its text unless the whole result is ready, and nothing thrown while
 // building the result leaves this slot.
-void frmKelvane::runCommand(Command command)
+void frmKelvane::runCommand(kelvane::Direction direction)
 {
-    const bool encrypting = command == Command::Encrypt;
+    const bool encrypting = direction == kelvane::Direction::encrypt;
     const char* const tooLarge =
         QT_TR_NOOP("The text is too large to process. It has been left unchanged.");
     const char* failure = nullptr;
@@ -307,7 +306,7 @@ void frmKelvane::runCommand(Command command)
 
         const QString text = txtEncrypt->toPlainText();
         const std::u16string_view units = detail::unitsOf(text);
-        const std::u16string result = runPass(command, units, *codebook);
+        const std::u16string result = transformText(direction, units, *codebook);
         // Positions in the text box are ints.
         if (result.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
             throw std::length_error("result too long for the text box");

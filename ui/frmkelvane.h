@@ -15,7 +15,8 @@ QT_END_NAMESPACE
 
 namespace kelvane {
 class Codebook;
-}
+enum class Direction;
+} // namespace kelvane
 
 // The program's only window. It keeps all of its state in its controls: the
 // working text in txtEncrypt, the key in cboKey's text and the banner in
@@ -29,16 +30,10 @@ public:
     explicit frmKelvane(QWidget* parent = nullptr);
 
 protected:
-    enum class Command
-    {
-        Encrypt,
-        Decrypt
-    };
-
-    // Returns `text` run through the pass of `command` with `codebook`. Tests
-    // override it to make building a result fail.
-    virtual std::u16string runPass(Command command, std::u16string_view text,
-                                   const kelvane::Codebook& codebook) const;
+    // Returns `text` run through `codebook` in `direction`. Tests override it
+    // to make building a result fail.
+    virtual std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
+                                         const kelvane::Codebook& codebook) const;
 
     void paintEvent(QPaintEvent* event) override;
 
@@ -53,7 +48,7 @@ private Q_SLOTS:
 private:
     void createControls();
     void load();
-    void runCommand(Command command);
+    void runCommand(kelvane::Direction direction);
     void replaceText(const QString& text);
 
     QPlainTextEdit* txtEncrypt;
