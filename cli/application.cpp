@@ -20,6 +20,7 @@ namespace kelvane::cli {
 namespace {
 
 constexpr std::string_view programName = "kelvane-cipher";
+constexpr std::string_view tryHelp = "Try 'kelvane-cipher --help' for more information.\n";
 constexpr std::string_view digitWarning =
     "Some digits in this text will not come back unchanged after decryption.";
 
@@ -36,10 +37,10 @@ std::string keyList(std::string_view conjunction)
     return list;
 }
 
-// Returns how messages name the input.
+// Returns how messages name the input, with control characters escaped.
 std::string inputName(const std::string& file)
 {
-    return file == "-" ? std::string("standard input") : file;
+    return file == "-" ? std::string("standard input") : escapeControls(file);
 }
 
 } // namespace
@@ -50,8 +51,8 @@ Application::Application(std::FILE* in, std::FILE* out, std::FILE* err)
 
 std::string Application::usage()
 {
-    return "Usage: kelvane-cipher encrypt --key KEY [--strict] [FILE]\n"
-           "       kelvane-cipher decrypt --key KEY [FILE]\n"
+    return "Usage: kelvane-cipher encrypt --key=KEY [--strict] [FILE]\n"
+           "       kelvane-cipher decrypt --key=KEY [FILE]\n"
            "       kelvane-cipher --help | --version\n"
            "\n"
            "Encrypts UTF-8 text into runs of digits, or decrypts such runs back, with one\n"
@@ -61,13 +62,14 @@ std::string Application::usage()
            "through unchanged.\n"
            "\n"
            "Options:\n"
-           "  -k, --key KEY  the key: " +
+           "  -k, --key=KEY  the key: " +
            keyList("or") +
            "\n"
            "      --strict   refuse to encrypt a text whose digits would not come back\n"
            "                 unchanged after decryption, instead of warning\n"
            "  -h, --help     print this help and exit\n"
            "      --version  print the version and exit\n"
+           "Each option is given at most once; -k3, -k 3, --key 3 and --key=3 are the same.\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"
@@ -77,7 +79,20 @@ std::string Application::usage()
            "\n"
            "The cipher is a fixed substitution with public codebooks: it hides text from a\n"
            "casual glance and protects nothing from anyone who has this program. Do not\n"
-           "use it for secrets.\n";
+           "use it for secrets.\n"
+           "\n"
+           "Report bugs to <maintainers@example.org>.\n"
+           "Kelvane Encryptor home page: <https://example.org/kelvane-encryptor>\n";
+}
+
+std::string Application::versionText()
+{
+    return std::string(programName) +
+           " (Kelvane Encryptor) " KELVANE_VERSION "\n"
+           "Copyright (C) 2026 Kelvane Encryptor contributors\n"
+           "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 int Application::run(std::span<const std::string_view> arguments)
@@ -99,7 +114,7 @@ int Application::runChecked(std::span<const std::string_view> arguments)
         commandLine = CommandLine::parse(arguments);
     } catch (const UsageError& e) {
         report(e.what());
-        std::fputs(usage().c_str(), err_);
+        std::fputs(tryHelp.data(), err_);
         return exitUsage;
     }
 
@@ -107,8 +122,7 @@ int Application::runChecked(std::span<const std::string_view> arguments)
     case CommandLine::Action::Help:
         return writeOutput(usage()) ? exitSuccess : exitFailure;
     case CommandLine::Action::Version:
-        return writeOutput(std::string(programName) + " " KELVANE_VERSION "\n") ? exitSuccess
-                                                                                : exitFailure;
+        return writeOutput(versionText()) ? exitSuccess : exitFailure;
     case CommandLine::Action::Encrypt:
     case CommandLine::Action::Decrypt:
         break;
@@ -119,7 +133,9 @@ int Application::runChecked(std::span<const std::string_view> arguments)
     if (!appendUtf16(commandLine.key(), keyText))
         codebook = findCodebook(keyText);
     if (codebook == nullptr) {
-        report("unknown key \"" + commandLine.key() + "\"; the keys are " + keyList("and"));
+        report("unknown key \"" + escapeControls(commandLine.key()) + "\"; the keys are " +
+               keyList("and"));
+        std::fputs(tryHelp.data(), err_);
         return exitUsage;
     }
 
@@ -154,7 +170,7 @@ std::optional<std::string> Application::readInput(const std::string& file)
     if (file != "-") {
         stream = std::fopen(file.c_str(), "rb");
         if (stream == nullptr) {
-            report("cannot open " + file + ": " + std::strerror(errno));
+            report("cannot open " + inputName(file) + ": " + std::strerror(errno));
             return std::nullopt;
         }
     }

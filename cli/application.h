@@ -27,6 +27,9 @@ public:
     // Returns the help text that --help prints.
     static std::string usage();
 
+    // Returns the version, copyright and licence lines that --version prints.
+    static std::string versionText();
+
 private:
     int runChecked(std::span<const std::string_view> arguments);
 

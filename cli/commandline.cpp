@@ -1,9 +1,99 @@
 #include "commandline.h"
 
+#include <array>
 #include <optional>
 #include <vector>
 
 namespace kelvane::cli {
+
+namespace {
+
+enum class Option
+{
+    help,
+    version,
+    key,
+    strict
+};
+
+struct LongOption
+{
+    std::string_view name;
+    Option option;
+    bool takesValue;
+};
+
+constexpr std::array longOptions{
+    LongOption{"help", Option::help, false},
+    LongOption{"version", Option::version, false},
+    LongOption{"key", Option::key, true},
+    LongOption{"strict", Option::strict, false},
+};
+
+// Returns the long option that `name` spells in full or as an unambiguous
+// prefix; throws UsageError for none or several.
+const LongOption& findLongOption(std::string_view name)
+{
+    const LongOption* found = nullptr;
+    for (const LongOption& candidate : longOptions) {
+        if (candidate.name == name)
+            return candidate;
+        if (!name.empty() && candidate.name.starts_with(name)) {
+            if (found != nullptr)
+                throw UsageError("option --" + escapeControls(name) + " is ambiguous");
+            found = &candidate;
+        }
+    }
+    if (found == nullptr)
+        throw UsageError("unknown option --" + escapeControls(name));
+    return *found;
+}
+
+std::string hexEscape(unsigned value, int digits, char prefix)
+{
+    constexpr std::string_view hex = "0123456789abcdef";
+    std::string escape{'\\', prefix};
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        escape.push_back(hex[(value >> shift) & 0xFu]);
+    return escape;
+}
+
+} // namespace
+
+std::string escapeControls(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        switch (byte) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F) {
+                escaped += hexEscape(byte, 2, 'x');
+            } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+                // A C1 control in UTF-8; U+009B alone starts a terminal command.
+                escaped += hexEscape(next, 4, 'u');
+                ++i;
+            } else {
+                escaped.push_back(text[i]);
+            }
+        }
+    }
+    return escaped;
+}
 
 CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
 {
@@ -15,6 +105,29 @@ CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
     bool version = false;
     bool optionsEnded = false;
 
+    // Takes `option` with `value` (for --key); `spelling` names it in messages.
+    const auto apply = [&](Option option, std::string_view spelling,
+                           std::optional<std::string_view> value) {
+        switch (option) {
+        case Option::help:
+            help = true;
+            break;
+        case Option::version:
+            version = true;
+            break;
+        case Option::key:
+            if (key)
+                throw UsageError("option " + std::string(spelling) + " given more than once");
+            key = value;
+            break;
+        case Option::strict:
+            if (result.strict_)
+                throw UsageError("option " + std::string(spelling) + " given more than once");
+            result.strict_ = true;
+            break;
+        }
+    };
+
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view arg = arguments[i];
         if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
@@ -24,20 +137,40 @@ CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
                 operands.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            help = true;
-        } else if (arg == "--version") {
-            version = true;
-        } else if (arg == "--strict") {
-            result.strict_ = true;
-        } else if (arg == "--key" || arg == "-k") {
-            if (i + 1 == arguments.size())
-                throw UsageError("option " + std::string(arg) + " needs a key");
-            key = arguments[++i];
-        } else if (arg.starts_with("--key=")) {
-            key = arg.substr(6);
+        } else if (arg.starts_with("--")) {
+            const std::size_t equals = arg.find('=');
+            const LongOption& option = findLongOption(arg.substr(2, equals - 2));
+            const std::string spelling = "--" + std::string(option.name);
+            std::optional<std::string_view> value;
+            if (equals != std::string_view::npos) {
+                if (!option.takesValue)
+                    throw UsageError("option " + spelling + " takes no value");
+                value = arg.substr(equals + 1);
+            } else if (option.takesValue) {
+                if (i + 1 == arguments.size())
+                    throw UsageError("option " + spelling + " needs a value");
+                value = arguments[++i];
+            }
+            apply(option.option, spelling, value);
         } else {
-            throw UsageError("unknown option " + std::string(arg));
+            // A cluster of short options such as "-h" or "-k3"; the value of
+            // -k is the rest of the argument, or else the next argument.
+            for (std::size_t j = 1; j < arg.size(); ++j) {
+                if (arg[j] == 'h') {
+                    apply(Option::help, "-h", std::nullopt);
+                } else if (arg[j] == 'k') {
+                    std::string_view value = arg.substr(j + 1);
+                    if (value.empty()) {
+                        if (i + 1 == arguments.size())
+                            throw UsageError("option -k needs a value");
+                        value = arguments[++i];
+                    }
+                    apply(Option::key, "-k", value);
+                    break;
+                } else {
+                    throw UsageError("unknown option -" + escapeControls(arg.substr(j, 1)));
+                }
+            }
         }
     }
 
@@ -57,10 +190,12 @@ CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
     else if (*command == "decrypt")
         result.action_ = Action::Decrypt;
     else
-        throw UsageError("unknown command " + std::string(*command) +
+        throw UsageError("unknown command " + escapeControls(*command) +
                          " (expected encrypt or decrypt)");
     if (!key)
         throw UsageError("missing --key");
+    if (result.strict_ && result.action_ == Action::Decrypt)
+        throw UsageError("option --strict only applies to encrypt");
     result.key_ = *key;
     if (operands.size() > 1)
         throw UsageError("too many files: only one input file is read");

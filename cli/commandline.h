@@ -14,8 +14,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The parsed arguments of one run. Options may stand before or after the
-// command and the file; "--" ends the options, and "-" names standard input.
+// The parsed arguments of one run, read the way GNU tools read theirs: options
+// may stand before or after the command and the file, "-k3", "-k 3", "--key 3"
+// and "--key=3" are the same, a long option may be shortened to any prefix,
+// "--" ends the options, and "-" names standard input.
 class CommandLine
 {
 public:
@@ -44,5 +46,10 @@ private:
     bool strict_ = false;
     std::string file_ = "-";
 };
+
+// Returns `text` with its control characters and backslashes written as C
+// escapes (\n, \x1b, \u009b, \\), so that echoing a user's argument in a
+// message cannot move the cursor or change the terminal.
+std::string escapeControls(std::string_view text);
 
 } // namespace kelvane::cli
