@@ -1,34 +1,88 @@
 #include "frmkelvane.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#ifndef KELVANE_VERSION
+#error "KELVANE_VERSION must be defined by the build"
+#endif
 
 // Returns true unless this is a Unix desktop session without any display, in
 // which case Qt would abort with a message that does not say what to do.
-static bool displayAvailable()
+static bool displayAvailable(int argc, char* argv[])
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     const auto set = [](const char* name) {
         const char* value = std::getenv(name);
         return value && *value;
     };
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    }
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 #else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
     return true;
 #endif
 }
 
+// Sets up the options that the program understands.
+static void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Encrypts a text into runs of digits, and back, with one of ten keys.\n"
+                       "The cipher hides text from a casual glance; do not use it for secrets."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
 int main(int argc, char* argv[])
 {
-    if (!displayAvailable()) {
-        std::fputs("kelvane-encryptor: no graphical display found; start it from a desktop\n"
-                   "session (DISPLAY or WAYLAND_DISPLAY set) or choose one with QT_QPA_PLATFORM.\n",
-                   stderr);
-        return 1;
+    // The class name in WM_CLASS, which the desktop entry's StartupWMClass names.
+    QCoreApplication::setApplicationName(QStringLiteral("kelvane-encryptor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
+
+    // --help and --version are answered before a window system is needed: a
+    // QApplication would abort without a display.
+    {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        addOptions(parser);
+        const bool parsed = parser.parse(QCoreApplication::arguments());
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();
+        if (!displayAvailable(argc, argv)) {
+            // With a display, errors wait for the second pass, once QApplication
+            // has taken its own options such as -platform out of the arguments.
+            if (!parsed) {
+                std::fprintf(stderr,
+                             "kelvane-encryptor: %s\n"
+                             "Try 'kelvane-encryptor --help' for more information.\n",
+                             qPrintable(parser.errorText()));
+                return 1;
+            }
+            std::fputs("kelvane-encryptor: no graphical display found; start it from a desktop\n"
+                       "session (DISPLAY or WAYLAND_DISPLAY set) or choose one with "
+                       "QT_QPA_PLATFORM.\n",
+                       stderr);
+            return 1;
+        }
     }
+
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.KelvaneEncryptor"));
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.process(app);
+
     frmKelvane window;
     QApplication::setWindowIcon(window.windowIcon());
     window.show();
