@@ -1,6 +1,6 @@
 # Two commands do everything on a fresh Debian 12 machine:
-#   make run    installs what is missing, builds and starts the program
-#   make test   installs what is missing, builds and runs every test
+#   make run    installs what the window program needs, builds it alone and starts it
+#   make test   installs what is missing, builds everything and runs every test
 PRESET ?= default
 BUILD_DIR := build
 
@@ -17,7 +17,12 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET)
 
-run: build
+# The "app" preset shares the build directory but leaves out the tests and
+# benchmarks, and builds only the window program.
+run:
+	@./tools/install-deps.sh --app
+	@cmake --preset app >/dev/null
+	@cmake --build --preset app
 	@./$(BUILD_DIR)/app/kelvane-encryptor
 
 test: build
@@ -32,10 +37,11 @@ clean:
 
 # Hardening and packaging (README, "More commands"). Each installs the extra
 # Debian packages it needs on top of those of `make deps`.
-.PHONY: sanitize fuzz stress package package-check
+.PHONY: sanitize fuzz stress package package-check reuse
 FUZZ_SECONDS ?= 60
-# CPack runs file and dpkg-shlibdeps on the binaries; the check runs appstreamcli.
-PACKAGE_DEPS := dpkg-dev file appstream
+# CPack runs file and dpkg-shlibdeps on the binaries; the check runs lintian,
+# hardening-check (devscripts), desktop-file-validate, appstreamcli and man.
+PACKAGE_DEPS := dpkg-dev file lintian devscripts desktop-file-utils appstream man-db
 
 sanitize: deps
 	@cmake --preset asan >/dev/null
@@ -59,3 +65,8 @@ package: build
 package-check: build
 	@./tools/install-deps.sh $(PACKAGE_DEPS)
 	@cmake --build --preset $(PRESET) --target package-check
+
+# Every file names its copyright and licence (REUSE); LICENSES/ has the texts.
+reuse:
+	@./tools/install-deps.sh --app reuse
+	@reuse lint

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Checks a built .deb: unpacks it into a scratch root with dpkg -x, looks for
-# every file it must install, validates the AppStream metainfo offline and
-# runs the command-line tool from the scratch root.
+# Checks a built .deb: runs lintian on it, unpacks it into a scratch root with
+# dpkg -x, looks for every file it must install, checks the binaries'
+# hardening, the manual pages, the desktop entry and the AppStream metainfo,
+# and runs the command-line tool from the scratch root. Needs lintian,
+# devscripts (hardening-check), desktop-file-utils, appstream and man-db.
 # Usage: tools/check-package.sh [--require-gui] [--version VERSION] PACKAGE.deb
 #   --require-gui  the window was built, so its program, .desktop file and
 #                  icons must be in the package too
@@ -27,6 +29,16 @@ pass() { echo "check-package: ok: $*"; }
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
+doc="$root/usr/share/doc/kelvane-encryptor"
+
+# lintian: no error and no warning. An override would have to be installed in
+# usr/share/lintian/overrides with a comment that gives its reason.
+if lintian --fail-on error,warning --display-level '>=warning' "$deb" >"$root/lintian.txt" 2>&1; then
+    pass "lintian reports no error and no warning"
+else
+    cat "$root/lintian.txt" >&2
+    fail "lintian"
+fi
 
 # Control fields: the name, the version, and the dependencies that
 # dpkg-shlibdeps found next to the fonts named by hand.
@@ -41,17 +53,69 @@ depends_on() { tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$1"; }
 for dep in fonts-liberation libc6 libstdc++6; do
     depends_on "$dep" && pass "depends on $dep" || fail "Depends lacks $dep: $depends"
 done
+# qt6-qpa-plugins holds only the VNC and touch plugins; X11's is in libqt6gui6.
+depends_on qt6-qpa-plugins && fail "Depends names qt6-qpa-plugins: $depends" \
+    || pass "no dependency on qt6-qpa-plugins"
 field Maintainer | grep -q '@example.org' && pass "maintainer under example.org" || fail "maintainer is $(field Maintainer)"
 
 # Nothing may land outside /usr.
 outside=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -Ev '^\./(usr(/.*)?)?$' || true)
 [ -z "$outside" ] && pass "every file is under /usr" || fail "files outside /usr: $outside"
 
+# Debian's copyright file and the changelog made from NEWS.md.
+[ -f "$doc/copyright" ] && grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" \
+    && pass "machine-readable copyright file" || fail "usr/share/doc/kelvane-encryptor/copyright is missing or not machine-readable"
+if [ -f "$doc/changelog.gz" ]; then
+    gzip -dc "$doc/changelog.gz" >"$root/changelog"
+    entry=$(dpkg-parsechangelog -l "$root/changelog" -S Version || true)
+    [ -z "$version" ] || [ "$entry" = "$version" ] \
+        && pass "changelog.gz names release $entry" || fail "changelog.gz names release $entry"
+else
+    fail "usr/share/doc/kelvane-encryptor/changelog.gz is missing"
+fi
+
+# Both binaries are hardened and carry no RUNPATH. Control-flow protection
+# is checked by hand: the code is built with -fcf-protection (every function
+# starts with endbr64), but Debian 12's glibc start files (Scrt1.o, crti.o,
+# crtn.o) carry no IBT/SHSTK property, so the linker cannot mark any program
+# of Debian 12 as CET-compatible, and hardening-check's test of that mark
+# cannot pass there.
+check_binary() {
+    local binary=$1 name=${1#"$root"}
+    if hardening-check --nocfprotection "$binary" >"$root/hardening.txt" 2>&1; then
+        pass "hardening-check $name"
+    else
+        cat "$root/hardening.txt" >&2
+        fail "hardening-check $name"
+    fi
+    if [ "$(dpkg --print-architecture)" = amd64 ]; then
+        local landing_pads
+        landing_pads=$(objdump -d "$binary" | grep -c endbr64 || true)
+        [ "$landing_pads" -gt 0 ] && pass "$name is built with -fcf-protection" \
+            || fail "$name has no endbr64: not built with -fcf-protection"
+    fi
+    readelf -d "$binary" | grep -Eq '\((RPATH|RUNPATH)\)' && fail "$name has a RUNPATH" \
+        || pass "$name has no RUNPATH"
+}
+
+# Each manual page is installed gzipped and renders without a warning.
+check_man_page() {
+    local page="$root/usr/share/man/man1/$1.1.gz" warnings
+    if [ -f "$page" ]; then
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] && pass "manual page $1(1)" || fail "man --warnings $1(1): $warnings"
+    else
+        fail "usr/share/man/man1/$1.1.gz is missing"
+    fi
+}
+
 # The command-line tool runs from the scratch root and round-trips a text.
 cli="$root/usr/bin/kelvane-cipher"
 if [ -x "$cli" ]; then
     pass "usr/bin/kelvane-cipher"
-    [ -z "$version" ] || [ "$("$cli" --version)" = "kelvane-cipher $version" ] \
+    check_binary "$cli"
+    check_man_page kelvane-cipher
+    [ -z "$version" ] || [ "$("$cli" --version | head -n 1)" = "kelvane-cipher (Kelvane Encryptor) $version" ] \
         && pass "kelvane-cipher --version" || fail "kelvane-cipher --version says $("$cli" --version)"
     printf 'Hello, caf\303\251!\r\nSecond line?\n' >"$root/plain.txt"
     if "$cli" encrypt --key 7 "$root/plain.txt" >"$root/cipher.txt" \
@@ -67,8 +131,9 @@ fi
 
 metainfo="$root/usr/share/metainfo/$app_id.metainfo.xml"
 if [ -f "$metainfo" ]; then
-    appstreamcli validate --no-net "$metainfo" >/dev/null && pass "metainfo validates" \
-        || { appstreamcli validate --no-net "$metainfo" >&2 || true; fail "metainfo does not validate"; }
+    # No error, no warning: --strict fails on either.
+    appstreamcli validate --no-net --strict "$metainfo" >/dev/null && pass "metainfo validates" \
+        || { appstreamcli validate --no-net --strict "$metainfo" >&2 || true; fail "metainfo does not validate"; }
     [ -z "$version" ] || grep -q "<release version=\"$version\"" "$metainfo" \
         && pass "metainfo names the release" || fail "metainfo has no release $version"
 else
@@ -82,10 +147,28 @@ for icon in "$root"/usr/share/icons/hicolor/*x*/apps/"$app_id.png"; do
     [ -f "$icon" ] && icons+=("$icon")
 done
 if $require_gui; then
-    [ -x "${gui_files[0]}" ] && pass "usr/bin/kelvane-encryptor" || fail "usr/bin/kelvane-encryptor is missing"
+    if [ -x "${gui_files[0]}" ]; then
+        pass "usr/bin/kelvane-encryptor"
+        check_binary "${gui_files[0]}"
+        # --help and --version need no display.
+        nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "${gui_files[0]}")
+        if "${nodisplay[@]}" --help >/dev/null && gui_version=$("${nodisplay[@]}" --version) \
+            && { [ -z "$version" ] || [ "$gui_version" = "kelvane-encryptor $version" ]; }; then
+            pass "kelvane-encryptor --help and --version without a display"
+        else
+            fail "kelvane-encryptor --help or --version failed without a display"
+        fi
+    else
+        fail "usr/bin/kelvane-encryptor is missing"
+    fi
+    check_man_page kelvane-encryptor
     desktop=${gui_files[1]}
     if [ -f "$desktop" ]; then
         pass "usr/share/applications/$app_id.desktop"
+        problems=$(desktop-file-validate "$desktop" 2>&1)
+        [ -z "$problems" ] && pass "desktop-file-validate" || fail "desktop-file-validate: $problems"
+        grep -q '^StartupWMClass=kelvane-encryptor$' "$desktop" && pass ".desktop names the window class" \
+            || fail ".desktop has no StartupWMClass=kelvane-encryptor"
         grep -q '^Exec=.*kelvane-encryptor' "$desktop" && pass ".desktop starts kelvane-encryptor" \
             || fail ".desktop has no Exec line for kelvane-encryptor"
         grep -q "^Icon=$app_id\$" "$desktop" && pass ".desktop names the icon" || fail ".desktop has no Icon=$app_id"
@@ -97,9 +180,9 @@ if $require_gui; then
         [ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
             || fail "${icon#"$root"} is not a PNG file"
     done
-    for dep in libqt6widgets6 qt6-qpa-plugins; do
-        depends_on "$dep" && pass "depends on $dep" || fail "Depends lacks $dep: $depends"
-    done
+    depends_on libqt6widgets6 && pass "depends on libqt6widgets6" || fail "Depends lacks libqt6widgets6: $depends"
+    tr ',' '\n' <<<"$(field Recommends)" | awk '{print $1}' | grep -qxF qt6-wayland \
+        && pass "recommends qt6-wayland" || fail "Recommends lacks qt6-wayland"
 else
     echo "check-package: note: the window was not built, so its files are not required"
 fi

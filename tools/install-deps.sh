@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
 # Only packages that are missing are installed, so a second run is quick.
+#   tools/install-deps.sh [--app] [PACKAGE...]
+#   --app    only what building and running the window program needs
+#            (make run); without it, also what the tests and benchmarks need
+#   PACKAGE  further packages, for the commands that need more
 set -euo pipefail
 
+# Building the window and running it (Wayland sessions need Qt's plugin).
 packages=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-wayland fonts-liberation
-    xvfb x11-apps
 )
+if [ "${1:-}" = --app ]; then
+    shift
+else
+    packages+=(libgtest-dev libbenchmark-dev xvfb x11-apps)
+fi
 packages+=("$@")
 
 missing=()

@@ -1,0 +1,68 @@
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
+# Writes a Debian changelog made from NEWS.md: one entry per release heading
+# "## VERSION (YYYY-MM-DD)", one "  * " item per "- " item of the release.
+#   cmake -DNEWS=NEWS.md -DOUTPUT=changelog -DPACKAGE=name -DMAINTAINER="Name <mail>"
+#         -DVERSION=x.y.z -P news-to-changelog.cmake
+# Fails unless the newest release is VERSION.
+foreach(variable IN ITEMS NEWS OUTPUT PACKAGE MAINTAINER VERSION)
+    if(NOT DEFINED ${variable})
+        message(FATAL_ERROR "news-to-changelog: ${variable} is not set")
+    endif()
+endforeach()
+
+file(READ "${NEWS}" news)
+# Keep semicolons out of the way of CMake's lists while splitting into lines.
+string(REPLACE ";" "<semicolon>" news "${news}")
+string(REPLACE "\n" ";" lines "${news}")
+
+set(changelog "")
+set(entryVersion "")
+set(entryItems "")
+
+# Appends the entry collected so far to the changelog.
+macro(finishEntry)
+    if(entryVersion)
+        if(NOT entryItems)
+            message(FATAL_ERROR "${NEWS}: release ${entryVersion} lists no changes")
+        endif()
+        execute_process(COMMAND date -R -u -d "${entryDate} 12:00"
+            OUTPUT_VARIABLE entryTime OUTPUT_STRIP_TRAILING_WHITESPACE
+            COMMAND_ERROR_IS_FATAL ANY)
+        string(APPEND changelog
+            "${PACKAGE} (${entryVersion}) unstable; urgency=medium\n\n"
+            "${entryItems}\n -- ${MAINTAINER}  ${entryTime}\n")
+    endif()
+endmacro()
+
+set(inRelease FALSE)
+foreach(line IN LISTS lines)
+    if(line MATCHES "^## ([^ ]+) \\(([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])\\)$")
+        finishEntry()
+        if(changelog)
+            string(APPEND changelog "\n")
+        elseif(NOT CMAKE_MATCH_1 STREQUAL VERSION)
+            message(FATAL_ERROR "${NEWS}: the newest release is ${CMAKE_MATCH_1}, not ${VERSION}")
+        endif()
+        set(entryVersion "${CMAKE_MATCH_1}")
+        set(entryDate "${CMAKE_MATCH_2}")
+        set(entryItems "")
+        set(inRelease TRUE)
+    elseif(line MATCHES "^#")
+        set(inRelease FALSE)
+    elseif(inRelease AND line MATCHES "^- (.+)$")
+        string(APPEND entryItems "  * ${CMAKE_MATCH_1}\n")
+    elseif(inRelease AND line MATCHES "^  ([^ ].*)$")
+        string(APPEND entryItems "    ${CMAKE_MATCH_1}\n")
+    elseif(inRelease AND NOT line STREQUAL "")
+        message(FATAL_ERROR "${NEWS}: a release lists \"- \" items only, not: ${line}")
+    endif()
+endforeach()
+finishEntry()
+if(NOT changelog)
+    message(FATAL_ERROR "${NEWS}: no release heading \"## VERSION (YYYY-MM-DD)\"")
+endif()
+
+string(REPLACE "<semicolon>" ";" changelog "${changelog}")
+file(WRITE "${OUTPUT}" "${changelog}")
