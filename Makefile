@@ -68,5 +68,5 @@ package-check: build
 
 # Every file names its copyright and licence (REUSE); LICENSES/ has the texts.
 reuse:
-	@./tools/install-deps.sh --app reuse
+	@./tools/install-deps.sh --only reuse
 	@reuse lint

@@ -85,6 +85,8 @@ std::string Application::usage()
            "Kelvane Encryptor home page: <https://example.org/kelvane-encryptor>\n";
 }
 
+// The notice below is output, not this file's own: the REUSE tools skip it.
+// REUSE-IgnoreStart
 std::string Application::versionText()
 {
     return std::string(programName) +
@@ -94,6 +96,7 @@ std::string Application::versionText()
            "This is free software: you are free to change and redistribute it.\n"
            "There is NO WARRANTY, to the extent permitted by law.\n";
 }
+// REUSE-IgnoreEnd
 
 int Application::run(std::span<const std::string_view> arguments)
 {

@@ -311,6 +311,7 @@ TEST(CipherToolInfo, HelpGoesToStandardOutput)
                                      "<https://example.org/kelvane-encryptor>\n"));
 }
 
+// REUSE-IgnoreStart
 TEST(CipherToolInfo, VersionNamesVersionCopyrightAndLicence)
 {
     const ProcessResult result = runCipher({"encrypt", "--version"});
@@ -320,6 +321,7 @@ TEST(CipherToolInfo, VersionNamesVersionCopyrightAndLicence)
                                        "License GPLv3+: GNU GPL version 3 or later"));
     EXPECT_EQ(result.err, "");
 }
+// REUSE-IgnoreEnd
 
 // Without --strict the cipher text is still written, with the window's warning.
 TEST(CipherToolInfo, WarnsAboutDigitsThatWillNotComeBack)

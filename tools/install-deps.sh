@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
 # Only packages that are missing are installed, so a second run is quick.
-#   tools/install-deps.sh [--app] [PACKAGE...]
+#   tools/install-deps.sh [--app | --only] [PACKAGE...]
 #   --app    only what building and running the window program needs
 #            (make run); without it, also what the tests and benchmarks need
+#   --only   only the PACKAGEs
 #   PACKAGE  further packages, for the commands that need more
 set -euo pipefail
 
@@ -12,11 +13,11 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-wayland fonts-liberation
 )
-if [ "${1:-}" = --app ]; then
-    shift
-else
-    packages+=(libgtest-dev libbenchmark-dev xvfb x11-apps)
-fi
+case "${1:-}" in
+    --app) shift ;;
+    --only) shift; packages=() ;;
+    *) packages+=(libgtest-dev libbenchmark-dev xvfb x11-apps) ;;
+esac
 packages+=("$@")
 
 missing=()
