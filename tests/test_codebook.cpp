@@ -101,9 +101,10 @@ TEST_P(EachCodebook, CodesAreDistinctAndSubstringFree)
     for (std::size_t i = 0; i < 61; ++i) {
         EXPECT_TRUE(seen.insert(book().code(i)).second) << "duplicate at " << i;
         for (std::size_t j = 0; j < 61; ++j) {
-            if (i != j)
+            if (i != j) {
                 EXPECT_EQ(book().code(j).find(book().code(i)), std::u16string_view::npos)
                     << "code " << i << " inside code " << j;
+            }
         }
     }
 }
