@@ -59,17 +59,28 @@
         return address;
     }
 
-    // Returns the `length` units at `address` as a string. Units are copied
-    // as they are; a text decoder would replace lone surrogates.
-    function readUnits(module, address, length) {
-        const heap = module.HEAPU16;
-        const base = address >>> 1;
+    // Returns the `length` units at `address` as a string. A text decoder is
+    // fastest, but replaces lone surrogates, so it only reads texts that the
+    // caller knows to be well formed; otherwise the units are copied as they are.
+    const utf16 = new TextDecoder('utf-16le', { ignoreBOM: true });
+
+    function readUnits(module, address, length, wellFormed) {
+        const units = module.HEAPU16.subarray(address >>> 1, (address >>> 1) + length);
+        if (wellFormed)
+            return utf16.decode(units);
         const chunk = 16384;
         const parts = [];
         for (let i = 0; i < length; i += chunk)
-            parts.push(String.fromCharCode.apply(
-                null, heap.subarray(base + i, base + Math.min(i + chunk, length))));
+            parts.push(String.fromCharCode.apply(null, units.subarray(i, i + chunk)));
         return parts.join('');
+    }
+
+    // Returns true when `text` has no lone surrogate. The cipher neither makes
+    // nor breaks surrogate pairs, so its result is then well formed too.
+    function isWellFormed(text) {
+        if (typeof text.isWellFormed === 'function')
+            return text.isWellFormed();
+        return !/[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/.test(text);
     }
 
     // Runs `work(address)` with `text` in the core's memory.
@@ -96,7 +107,7 @@
             if (length < 0)
                 throw new Error('no such codebook');
             try {
-                return readUnits(module, module._kelvane_result(), length);
+                return readUnits(module, module._kelvane_result(), length, isWellFormed(text));
             } finally {
                 module._kelvane_release_result();
             }
@@ -180,23 +191,114 @@
         return messageBox(title, message);
     }
 
-    // ---- The text box -----------------------------------------------------
+    // ---- The text box and its undo history ---------------------------------
 
-    // Replaces the whole text of the text box as one edit that Ctrl+Z takes
-    // back, and gives the focus back to where it was.
+    // The page keeps the text box's undo history itself: the browser's own
+    // editing commands take seconds for a text of a few megabytes, while
+    // setting the value takes a fraction of that. Each entry is a whole text
+    // with its selection; strings are shared, not copied. Typing is grouped
+    // as the browser groups it: one step for a run of insertions or of
+    // deletions at a moving caret; a paste, a drop or a cut is a step of its own.
+    const undoStack = [];
+    const redoStack = [];
+    let typing = null; // the open run of typing: its kind and where its caret is
+
+    // Longest run of units without white space that is still wrapped at word
+    // boundaries: laying out a text with such runs costs the browser a third
+    // more time, and a cipher text is little else. Longer runs make the text
+    // box wrap anywhere, as the desktop window does.
+    const longRun = /\S{2001}/;
+
+    function updateWrapMode() {
+        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(txtEncrypt.value));
+    }
+
+    const snapshot = () => ({
+        value: txtEncrypt.value,
+        start: txtEncrypt.selectionStart,
+        end: txtEncrypt.selectionEnd,
+    });
+
+    function restore(state) {
+        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(state.value));
+        txtEncrypt.value = state.value;
+        txtEncrypt.setSelectionRange(state.start, state.end);
+        typing = null;
+    }
+
+    function undo() {
+        if (undoStack.length === 0)
+            return;
+        redoStack.push(snapshot());
+        restore(undoStack.pop());
+    }
+
+    function redo() {
+        if (redoStack.length === 0)
+            return;
+        undoStack.push(snapshot());
+        restore(redoStack.pop());
+    }
+
+    // Returns how an edit groups with the ones before it.
+    function editKind(inputType) {
+        if (inputType.startsWith('delete') && !inputType.startsWith('deleteByCut'))
+            return 'delete';
+        if (inputType === 'insertText' || inputType === 'insertLineBreak' ||
+            inputType === 'insertParagraph' || inputType.startsWith('insertComposition'))
+            return 'insert';
+        return null; // pastes, drops, cuts and the like: each a step of its own
+    }
+
+    txtEncrypt.addEventListener('beforeinput', (event) => {
+        if (event.inputType === 'historyUndo' || event.inputType === 'historyRedo') {
+            event.preventDefault();
+            (event.inputType === 'historyUndo' ? undo : redo)();
+            return;
+        }
+        const kind = editKind(event.inputType);
+        const caret = txtEncrypt.selectionStart;
+        const continues = kind !== null && typing !== null && typing.kind === kind &&
+            caret === txtEncrypt.selectionEnd && caret === typing.caret;
+        if (!continues) {
+            undoStack.push(snapshot());
+            redoStack.length = 0;
+        }
+        typing = { kind, caret: -1 };
+    });
+    txtEncrypt.addEventListener('input', (event) => {
+        if (typing !== null)
+            typing.caret = txtEncrypt.selectionStart;
+        // Typing adds one unit at a time; anything else may make or remove a long run.
+        if (event.inputType !== 'insertText' || txtEncrypt.classList.contains('wrap-anywhere'))
+            updateWrapMode();
+    });
+    txtEncrypt.addEventListener('keydown', (event) => {
+        if (!(event.ctrlKey || event.metaKey) || event.altKey || event.key.toLowerCase() !== 'z' &&
+            event.key.toLowerCase() !== 'y')
+            return;
+        event.preventDefault();
+        (event.key.toLowerCase() === 'z' && !event.shiftKey ? undo : redo)();
+    });
+    // A click or an arrow key ends the run of typing.
+    txtEncrypt.addEventListener('pointerdown', () => { typing = null; });
+    txtEncrypt.addEventListener('keyup', (event) => {
+        if (event.key.startsWith('Arrow') || event.key === 'Home' || event.key === 'End' ||
+            event.key.startsWith('Page'))
+            typing = null;
+    });
+
+    // Replaces the whole text of the text box as one step that Ctrl+Z takes
+    // back, and shows the text from its beginning.
     function replaceText(text) {
-        const previous = document.activeElement;
-        txtEncrypt.focus({ preventScroll: true });
-        txtEncrypt.select();
-        const edited = text === '' ? document.execCommand('delete')
-            : document.execCommand('insertText', false, text);
-        // Without the editing commands the text still changes, only not undoably.
-        if (!edited || txtEncrypt.value !== text)
-            txtEncrypt.value = text;
+        undoStack.push(snapshot());
+        redoStack.length = 0;
+        typing = null;
+        // Switching before the text arrives spares laying the old text out again.
+        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(text));
+        txtEncrypt.value = text;
         txtEncrypt.setSelectionRange(0, 0);
         txtEncrypt.scrollTop = 0;
-        if (previous && previous !== txtEncrypt && previous !== document.body)
-            previous.focus({ preventScroll: true });
     }
 
     // ---- Commands ---------------------------------------------------------

@@ -267,6 +267,12 @@ class PageTest(unittest.TestCase):
         self.driver.switch_to.active_element.send_keys(Keys.ESCAPE)
         self.assertFalse(self.control("cboKeyList").is_displayed())
         self.assertEqual(self.text(), "Undo me, please.")
+        # Typing after a command is a step of its own; Ctrl+Y redoes too.
+        box.send_keys(Keys.END, " Yes")
+        box.send_keys(Keys.CONTROL, "z")
+        self.assertEqual(self.text(), "Undo me, please.")
+        box.send_keys(Keys.CONTROL, "y")
+        self.assertEqual(self.text(), "Undo me, please. Yes")
 
     def test_exit_ends_the_program(self):
         self.control("txtEncrypt").send_keys("secret")
