@@ -3,7 +3,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Prints how long the page in headless Chromium takes from a press of Encrypt
 or Decrypt to the next painted frame, for a 1 MiB text (524,288 UTF-16 units
-in paragraphs of about 300) and for one long paragraph.
+in paragraphs of about 300) and for one long paragraph, and how much of that
+the WebAssembly core takes alone.
 
 Usage: bench_page.py build/web/kelvane-encryptor.html [runs]
 """
@@ -43,6 +44,30 @@ const wait = () => {
 wait();
 """
 
+# Times the WebAssembly core alone on the text box's text: encryption, then
+# decryption of its result, each without copying in or out.
+TIMED_CORE = """
+const [key, done] = [arguments[0], arguments[arguments.length - 1]];
+const base64 = document.getElementById('coreWasm').textContent.trim();
+createKelvaneCore({ wasmBinary: Uint8Array.from(atob(base64), (c) => c.charCodeAt(0)) })
+    .then((core) => {
+        const text = document.getElementById('txtEncrypt').value;
+        const address = core._malloc(text.length * 2);
+        for (let i = 0; i < text.length; ++i)
+            core.HEAPU16[(address >>> 1) + i] = text.charCodeAt(i);
+        const index = ['1', '2', '3', '4', '5', '6', '7', '8', '9', '10'].indexOf(key);
+        let start = performance.now();
+        const length = core._kelvane_transform(address, text.length, index, 0);
+        const encrypt = performance.now() - start;
+        const cipher = core._malloc(length * 2);
+        core.HEAPU16.copyWithin(cipher >>> 1, core._kelvane_result() >>> 1,
+                                (core._kelvane_result() >>> 1) + length);
+        start = performance.now();
+        core._kelvane_transform(cipher, length, index, 1);
+        done([encrypt, performance.now() - start]);
+    });
+"""
+
 MAKE_TEXT = """
 const [units, paragraph] = arguments;
 const words = ['the', 'quick', 'Brown', 'fox,', 'jumps', 'over', 'a', 'lazy', 'dog.',
@@ -75,7 +100,7 @@ def main():
         driver.get(PAGE.as_uri())
         WebDriverWait(driver, 10).until(lambda d: d.find_element(
             By.ID, "frmKelvane").get_attribute("aria-busy") == "false")
-        print(f"{'text':44} {'command':8} {'result':>10}  median  min    max   (ms, {RUNS} runs)")
+        print(f"{'text':36} {'command':12} {'result':>10}  median  min    max   (ms, {RUNS} runs)")
         for label, units, paragraph, key in [
                 ("1 MiB, paragraphs of ~300, key 4", 524288, 300, "4"),
                 ("1 MiB, paragraphs of ~300, key 10", 524288, 300, "10"),
@@ -88,8 +113,13 @@ def main():
                     elapsed, length = driver.execute_async_script(TIMED_PRESS, button)
                     times[button].append(elapsed)
                     lengths[button] = length
+            core = [driver.execute_async_script(TIMED_CORE, key) for _ in range(RUNS)]
+            times["core encrypt"] = [c[0] for c in core]
+            times["core decrypt"] = [c[1] for c in core]
+            lengths["core encrypt"] = lengths["cmdEncrypt"]
+            lengths["core decrypt"] = lengths["cmdDecrypt"]
             for button, values in times.items():
-                print(f"{label:44} {button[3:]:8} {lengths[button]:>10,}  "
+                print(f"{label:36} {button.removeprefix('cmd'):12} {lengths[button]:>10,}  "
                       f"{statistics.median(values):6.0f} {min(values):5.0f} {max(values):6.0f}")
     finally:
         driver.quit()

@@ -307,6 +307,10 @@ class PageTest(unittest.TestCase):
         outside = [url for url in requests
                    if url != URL and not url.startswith("data:") and "127.0.0.1:9" not in url]
         self.assertEqual(outside, [])
+        # Nor did the page's policy refuse anything of its own.
+        errors = [entry["message"] for entry in self.driver.get_log("browser")
+                  if entry["level"] == "SEVERE" and "127.0.0.1:9" not in entry["message"]]
+        self.assertEqual(errors, [])
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
