@@ -6,11 +6,10 @@
 // included, reaches the core and comes back as it was.
 
 #include <codebook.h>
-#include <substitution.h>
-
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <substitution.h>
 
 namespace {
 
@@ -53,9 +52,9 @@ long kelvane_transform(const char16_t* text, std::size_t length, int index, int 
     const kelvane::Codebook* codebook = codebookAt(index);
     if (!codebook)
         return -1;
-    lastResult = kelvane::transform(unitsAt(text, length), *codebook,
-                                    decrypt ? kelvane::Direction::decrypt
-                                            : kelvane::Direction::encrypt);
+    lastResult =
+        kelvane::transform(unitsAt(text, length), *codebook,
+                           decrypt ? kelvane::Direction::decrypt : kelvane::Direction::encrypt);
     return static_cast<long>(lastResult.size());
 }
 

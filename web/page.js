@@ -194,7 +194,7 @@
     // ---- The text box and its undo history ---------------------------------
 
     // The page keeps the text box's undo history itself: the browser's own
-    // editing commands take seconds for a text of a few megabytes, while
+    // editing commands take minutes for a text of a few megabytes, while
     // setting the value takes a fraction of that. Each entry is a whole text
     // with its selection; strings are shared, not copied. Typing is grouped
     // as the browser groups it: one step for a run of insertions or of
