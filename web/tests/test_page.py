@@ -274,6 +274,20 @@ class PageTest(unittest.TestCase):
         box.send_keys(Keys.CONTROL, "y")
         self.assertEqual(self.text(), "Undo me, please. Yes")
 
+    def test_key_list_by_keyboard(self):
+        field = self.control("cboKey")
+        field.click()
+        # Down and Up step through the keys in the field itself.
+        field.send_keys(Keys.DOWN, Keys.DOWN, Keys.DOWN, Keys.UP)
+        self.assertEqual(field.get_attribute("value"), "2")
+        # Alt+Down opens the list at the key shown; Enter takes the highlighted key.
+        field.send_keys(Keys.ALT, Keys.DOWN)
+        self.assertTrue(self.control("cboKeyList").is_displayed())
+        self.assertEqual(field.get_attribute("aria-activedescendant"), "cboKeyItem1")
+        field.send_keys(Keys.DOWN * 8, Keys.ENTER)
+        self.assertFalse(self.control("cboKeyList").is_displayed())
+        self.assertEqual(field.get_attribute("value"), "10")
+
     def test_exit_ends_the_program(self):
         self.control("txtEncrypt").send_keys("secret")
         self.control("cmdExit").click()
