@@ -70,3 +70,35 @@ package-check: build
 reuse:
 	@./tools/install-deps.sh --only reuse
 	@reuse lint
+
+# The window as one self-contained page (README, "In a browser"): the cipher
+# core compiled to WebAssembly by Debian's emscripten, tested with node and
+# with Chromium driven through Selenium.
+.PHONY: web web-test web-bench
+WEB_DIR := $(BUILD_DIR)/web
+WEB_PAGE := $(WEB_DIR)/kelvane-encryptor.html
+WEB_DEPS := emscripten python3
+WEB_TEST_DEPS := chromium chromium-driver python3-selenium
+# Debian's python3-selenium is for Debian's python3, whatever python3 is first
+# on the PATH.
+WEB_PYTHON := /usr/bin/python3
+# emcc runs its JavaScript tools with the machine's node, which finds Debian's
+# node modules (acorn) only through NODE_PATH when it is not Debian's own node.
+WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+
+web: deps
+	@./tools/install-deps.sh $(WEB_DEPS)
+	@$(WEB_ENV) emcmake cmake -S web -B $(WEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(WEB_ENV) cmake --build $(WEB_DIR)
+	@echo "Open $(WEB_PAGE) in a browser."
+
+# The tests compare the page with kelvane-cipher, so that is built too.
+web-test: web configure
+	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
+	@cmake --build --preset $(PRESET) --target kelvane-cipher
+	@node web/tests/core.test.mjs $(WEB_DIR)/kelvane-core.js $(BUILD_DIR)/cli/kelvane-cipher
+	@$(WEB_PYTHON) web/tests/test_page.py $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
+
+web-bench: web
+	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
+	@$(WEB_PYTHON) web/tests/bench_page.py $(WEB_PAGE)
