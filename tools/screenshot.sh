@@ -3,7 +3,8 @@
 #
 #   tools/screenshot.sh [output.png] [-- command to run once the window is up]
 #
-# Default output: docs/screenshot.png. Needs a build (make build), Xvfb, xwd,
+# Default output: docs/screenshot.png. QT_SCALE_FACTOR=2 in the environment
+# takes the picture at 200 %. Needs a build (make build), Xvfb, xwd,
 # xdotool and ImageMagick; missing ones are installed with apt-get. A command
 # after "--" runs with DISPLAY set and $WID holding the window id, so that a
 # picture can show the window after some typing (see xdotool).
@@ -17,7 +18,7 @@ program=build/app/kelvane-encryptor
 ./tools/install-deps.sh xdotool imagemagick x11-utils
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 program_pid=
 cleanup() {

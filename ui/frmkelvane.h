@@ -36,6 +36,8 @@ protected:
                                          const kelvane::Codebook& codebook) const;
 
     void paintEvent(QPaintEvent* event) override;
+    // Lets Enter and Return press a focused button, as Space does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
     void encrypt();
