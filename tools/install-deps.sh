@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libbenchmark-dev
-    qt6-base-dev qt6-wayland fonts-liberation
+    qt6-base-dev qt6-base-private-dev qt6-wayland fonts-liberation
     xvfb x11-apps
 )
 packages+=("$@")
