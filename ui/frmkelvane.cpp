@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -230,6 +231,7 @@ void frmKelvane::createControls()
     txtEncrypt->setAccessibleName(tr("Text"));
     txtEncrypt->setAccessibleDescription(
         tr("The text to encrypt or decrypt; Encrypt and Decrypt replace it with the result"));
+    txtEncrypt->verticalScrollBar()->setAccessibleName(tr("Text scroll bar"));
     QPalette textPalette = txtEncrypt->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive}) {
         textPalette.setColor(group, QPalette::Base, detail::activeTitleBar);
