@@ -21,12 +21,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QtGui/private/qguiapplication_p.h>
+#include <algorithm>
 #include <codebook.h>
 #include <functional>
 #include <memory>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 #include <set>
+#include <stdexcept>
 #include <substitution.h>
 
 namespace {
@@ -125,6 +127,7 @@ private Q_SLOTS:
     void busyPointer();
 
     void artIsDrawnForTheScreen();
+    void windowIconSizes();
 
 private:
     template <typename T>
@@ -362,6 +365,13 @@ void TestAccessibility::artIsDrawnForTheScreen()
             rowWidths.insert(dark);
     }
     QVERIFY2(rowWidths.size() >= 6, qPrintable(QString::number(rowWidths.size())));
+}
+
+void TestAccessibility::windowIconSizes()
+{
+    const QList<QSize> sizes = window_->windowIcon().availableSizes();
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
 }
 
 QTEST_MAIN(TestAccessibility)
