@@ -26,8 +26,10 @@ if [ "${1:-}" != "--inside-session" ]; then
     exec dbus-run-session -- "$0" --inside-session >&2
 fi
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready,
+# so that several of these can run side by side.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
 program_pid=
 bus_pid=
@@ -37,8 +39,10 @@ cleanup() {
     kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { echo "error: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$display_file")
+rm -f "$display_file"
 
 # The accessibility bus, switched on as a desktop does when a screen reader
 # runs; Qt and the registry find it through the session bus.

@@ -17,8 +17,10 @@ program=build/app/kelvane-encryptor
 [ -x "$program" ] || { echo "error: $program not built; run make build" >&2; exit 1; }
 ./tools/install-deps.sh xdotool imagemagick x11-utils
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready,
+# so that several of these can run side by side.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
 program_pid=
 cleanup() {
@@ -26,8 +28,10 @@ cleanup() {
     kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { echo "error: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$display_file")
+rm -f "$display_file"
 
 unset QT_QPA_PLATFORM
 "$program" &

@@ -62,5 +62,5 @@ private:
     QLabel* LabelKey;
     QLabel* Label1;
     QTimer* Timer1;
-    QPixmap background_;
+    QPixmap background_; // drawn for the screen's density, loaded when first painted
 };
