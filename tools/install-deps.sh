@@ -16,7 +16,7 @@ packages=(
 case "${1:-}" in
     --app) shift ;;
     --only) shift; packages=() ;;
-    *) packages+=(libgtest-dev libbenchmark-dev xvfb x11-apps) ;;
+    *) packages+=(libgtest-dev libbenchmark-dev qt6-base-private-dev xvfb x11-apps) ;;
 esac
 packages+=("$@")
 

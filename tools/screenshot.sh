@@ -3,7 +3,8 @@
 #
 #   tools/screenshot.sh [output.png] [-- command to run once the window is up]
 #
-# Default output: docs/screenshot.png. Needs a build (make build), Xvfb, xwd,
+# Default output: docs/screenshot.png. QT_SCALE_FACTOR=2 in the environment
+# takes the picture at 200 %. Needs a build (make build), Xvfb, xwd,
 # xdotool and ImageMagick; missing ones are installed with apt-get. A command
 # after "--" runs with DISPLAY set and $WID holding the window id, so that a
 # picture can show the window after some typing (see xdotool).
@@ -16,8 +17,10 @@ program=build/app/kelvane-encryptor
 [ -x "$program" ] || { echo "error: $program not built; run make build" >&2; exit 1; }
 ./tools/install-deps.sh xdotool imagemagick x11-utils
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready,
+# so that several of these can run side by side.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
 program_pid=
 cleanup() {
@@ -25,8 +28,10 @@ cleanup() {
     kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { echo "error: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$display_file")
+rm -f "$display_file"
 
 unset QT_QPA_PLATFORM
 "$program" &

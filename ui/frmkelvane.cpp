@@ -1,20 +1,26 @@
 #include "frmkelvane.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <alphabet.h>
+#include <cmath>
 #include <codebook.h>
 #include <limits>
 #include <new>
@@ -35,6 +41,32 @@ const QString bannerText_ = QStringLiteral(
     "Kelvane Software www.kelvane.example.org  E-mail:support@kelvane.example.org  ");
 
 constexpr int bannerInterval = 65; // milliseconds per one-character step
+
+// Texts from this many characters on take long enough to encrypt or decrypt
+// that the pointer shows the program is busy.
+constexpr int largeText = 100'000;
+
+// Shows `shape` as the pointer over the whole program while it lives, and
+// the pointer of before once it ends, however that happens.
+class OverrideCursor
+{
+public:
+    explicit OverrideCursor(Qt::CursorShape shape, bool active = true) : active_(active)
+    {
+        if (active_)
+            QApplication::setOverrideCursor(QCursor(shape));
+    }
+    ~OverrideCursor()
+    {
+        if (active_)
+            QApplication::restoreOverrideCursor();
+    }
+    OverrideCursor(const OverrideCursor&) = delete;
+    OverrideCursor& operator=(const OverrideCursor&) = delete;
+
+private:
+    bool active_;
+};
 
 // Longest run of units without white space that is still wrapped at word
 // boundaries. Qt looks for a word boundary to the end of the run for every
@@ -110,6 +142,8 @@ QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const Q
                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                 QMessageBox::StandardButton defaultButton = QMessageBox::Ok)
 {
+    // A message shows the ordinary pointer, even in the middle of long work.
+    const OverrideCursor arrow(Qt::ArrowCursor);
     QMessageBox box(icon, title, message, buttons, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
@@ -124,25 +158,53 @@ void tell(QWidget* parent, const QString& title, const QString& message)
     ask(parent, QMessageBox::NoIcon, title, message);
 }
 
-// Returns a push button with a plain caption that Enter never clicks.
-QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent)
+// Returns a push button with a plain caption and no default-button frame;
+// screen readers announce it by its caption and read `description` after it.
+QPushButton* makeButton(const QString& name, const QString& caption, const QString& description,
+                        QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setFont(formFont(8.25));
     button->setAutoDefault(false);
     button->setDefault(false);
+    button->setAccessibleDescription(description);
     return button;
+}
+
+// Returns the scale of the artwork drawn for a device pixel ratio of
+// `ratio`: 1, 2 or 3, whichever is the smallest that needs no enlarging.
+int artScale(qreal ratio)
+{
+    return ratio <= 1 ? 1 : ratio <= 2 ? 2 : 3;
+}
+
+// Returns the background picture drawn at `scale`, one of 1, 2 and 3.
+QPixmap backgroundFor(int scale)
+{
+    QPixmap picture(scale == 1 ? QStringLiteral(":/kelvane/background.png")
+                               : QStringLiteral(":/kelvane/background@%1x.png").arg(scale));
+    picture.setDevicePixelRatio(scale);
+    return picture;
+}
+
+// Returns the window icon: the five images of the program's .ico and the
+// larger sizes that high-density screens and task switchers ask for.
+QIcon windowIcon()
+{
+    QIcon icon(QStringLiteral(":/kelvane/kelvane.ico"));
+    for (const int size : {64, 128, 256})
+        icon.addFile(QStringLiteral(":/kelvane/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace detail
 
-frmKelvane::frmKelvane(QWidget* parent)
-    : QWidget(parent), background_(QStringLiteral(":/kelvane/background.png"))
+frmKelvane::frmKelvane(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmKelvane"));
     setWindowTitle(QStringLiteral("Kelvane Encryptor"));
-    setWindowIcon(QIcon(QStringLiteral(":/kelvane/kelvane.ico")));
+    setWindowIcon(detail::windowIcon());
     setFixedSize(3855 / 15, 4890 / 15);
 
     QPalette windowPalette = palette();
@@ -166,6 +228,10 @@ void frmKelvane::createControls()
     txtEncrypt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtEncrypt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtEncrypt->setTabChangesFocus(true);
+    txtEncrypt->setAccessibleName(tr("Text"));
+    txtEncrypt->setAccessibleDescription(
+        tr("The text to encrypt or decrypt; Encrypt and Decrypt replace it with the result"));
+    txtEncrypt->verticalScrollBar()->setAccessibleName(tr("Text scroll bar"));
     QPalette textPalette = txtEncrypt->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive}) {
         textPalette.setColor(group, QPalette::Base, detail::activeTitleBar);
@@ -175,14 +241,20 @@ void frmKelvane::createControls()
     connect(txtEncrypt->document(), &QTextDocument::contentsChange, this,
             &frmKelvane::updateWrapMode);
 
-    cmdEncrypt = detail::makeButton(QStringLiteral("cmdEncrypt"), tr("Encrypt"), this);
+    cmdEncrypt = detail::makeButton(QStringLiteral("cmdEncrypt"), tr("Encrypt"),
+                                    tr("Encrypts the text with the chosen key"), this);
     detail::placeTwips(cmdEncrypt, 120, 4560, 735, 255);
-    cmdDecrypt = detail::makeButton(QStringLiteral("cmdDecrypt"), tr("Decrypt"), this);
+    cmdDecrypt = detail::makeButton(QStringLiteral("cmdDecrypt"), tr("Decrypt"),
+                                    tr("Decrypts the text with the chosen key"), this);
     detail::placeTwips(cmdDecrypt, 1200, 4560, 735, 255);
-    cmdClear = detail::makeButton(QStringLiteral("cmdClear"), tr("Clear"), this);
+    cmdClear = detail::makeButton(QStringLiteral("cmdClear"), tr("Clear"),
+                                  tr("Empties the text box; Escape does the same"), this);
     detail::placeTwips(cmdClear, 2400, 4560, 615, 255);
-    cmdExit = detail::makeButton(QStringLiteral("cmdExit"), tr("Exit"), this);
+    cmdExit = detail::makeButton(QStringLiteral("cmdExit"), tr("Exit"),
+                                 tr("Ends the program without saving the text"), this);
     detail::placeTwips(cmdExit, 3120, 4560, 615, 255);
+    for (QPushButton* button : {cmdEncrypt, cmdDecrypt, cmdClear, cmdExit})
+        button->installEventFilter(this);
 
     // The key field is only 33 pixels wide: a slim arrow and little padding
     // leave room for "10" in full.
@@ -202,12 +274,22 @@ void frmKelvane::createControls()
                        "QComboBox#cboKey QAbstractItemView { background-color: rgb(191,205,219);"
                        " color: black; selection-background-color: rgb(51,94,168);"
                        " selection-color: white; }"));
+    // The list, its text field and its drop-down are all announced as the key.
+    const QString keyDescription = tr("Encryption key: choose or type a number from 1 to 10");
+    cboKey->setAccessibleName(tr("Key"));
+    cboKey->setAccessibleDescription(keyDescription);
+    cboKey->lineEdit()->setAccessibleName(tr("Key"));
+    cboKey->lineEdit()->setAccessibleDescription(keyDescription);
+    cboKey->view()->setAccessibleName(tr("Keys"));
 
     LabelKey = new QLabel(tr("Key"), this);
     LabelKey->setObjectName(QStringLiteral("LabelKey"));
     detail::placeTwips(LabelKey, 120, 0, 375, 255);
     LabelKey->setFont(detail::formFont(9));
     LabelKey->setTextFormat(Qt::PlainText);
+    // Ties the caption to the list for screen readers; with no '&' in the
+    // caption it adds no access key.
+    LabelKey->setBuddy(cboKey);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -220,6 +302,10 @@ void frmKelvane::createControls()
     QPalette bannerPalette = Label1->palette();
     bannerPalette.setColor(QPalette::WindowText, detail::bannerText);
     Label1->setPalette(bannerPalette);
+    // A fixed accessible name stops QLabel from announcing a new name on every
+    // tick, so a screen reader reads the credit line once while it scrolls.
+    Label1->setAccessibleName(detail::bannerText_.trimmed());
+    Label1->setAccessibleDescription(tr("Scrolling credit line"));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -258,9 +344,33 @@ void frmKelvane::load()
 
 void frmKelvane::paintEvent(QPaintEvent* /*event*/)
 {
+    // The window may have moved to a screen of another density.
+    const qreal ratio = devicePixelRatioF();
+    const int scale = detail::artScale(ratio);
+    if (background_.isNull() || background_.devicePixelRatio() != scale)
+        background_ = detail::backgroundFor(scale);
     QPainter painter(this);
     painter.fillRect(rect(), detail::activeTitleBar);
+    // Between whole ratios the next larger drawing is scaled down, smoothly.
+    if (ratio != std::floor(ratio))
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(0, 0, background_);
+}
+
+bool frmKelvane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (enter && modifiers == Qt::NoModifier && !key->isAutoRepeat()) {
+            if (auto* button = qobject_cast<QPushButton*>(watched); button && button->isEnabled()) {
+                button->click();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmKelvane::encrypt()
@@ -291,6 +401,8 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         QT_TR_NOOP("The text is too large to process. It has been left unchanged.");
     const char* failure = nullptr;
     try {
+        const detail::OverrideCursor busy(
+            Qt::WaitCursor, txtEncrypt->document()->characterCount() >= detail::largeText);
         const QString key = cboKey->currentText();
         if (key.isEmpty())
             detail::tell(this, tr("Key Selection"), tr("Please select an encryption key!"));

@@ -36,6 +36,8 @@ protected:
                                          const kelvane::Codebook& codebook) const;
 
     void paintEvent(QPaintEvent* event) override;
+    // Lets Enter and Return press a focused button, as Space does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
     void encrypt();
@@ -60,5 +62,5 @@ private:
     QLabel* LabelKey;
     QLabel* Label1;
     QTimer* Timer1;
-    QPixmap background_;
+    QPixmap background_; // drawn for the screen's density, loaded when first painted
 };
