@@ -124,18 +124,38 @@ constexpr std::size_t maxTextBoxUnits = std::numeric_limits<int>::max() - 1;
 // paragraph lay out and show, 68.5 M do not (README, "Limits").
 constexpr std::size_t maxLineUnits = std::size_t{64} * 1024 * 1024;
 
-// Returns the largest `lineSize` of the lines of `text`, split at line feeds.
-template <typename LineSize>
-std::size_t longestLine(std::u16string_view text, LineSize lineSize)
+// Returns the length of the longest line of `text`, split at line feeds.
+std::size_t longestLine(std::u16string_view text)
 {
     std::size_t longest = 0;
     for (std::size_t start = 0;;) {
         const std::size_t end = text.find(u'\n', start);
-        longest = std::max(longest, lineSize(text.substr(start, end - start)));
+        longest = std::max(longest, std::min(end, text.size()) - start);
         if (end == std::u16string_view::npos)
             return longest;
         start = end + 1;
     }
+}
+
+// The size of a cipher text and the length of its longest line.
+struct EncryptedSize
+{
+    std::size_t total = 0;
+    std::size_t longestLine = 0;
+};
+
+// Returns the size of the cipher text of `document`'s text, reading it one
+// paragraph at a time, so that refusing a large text takes no copy of it.
+EncryptedSize encryptedSize(const QTextDocument* document, const kelvane::Codebook& codebook)
+{
+    EncryptedSize size;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
+        size.total += line + 1; // and the line feed that ends it, but for the last
+        size.longestLine = std::max(size.longestLine, line);
+    }
+    size.total -= 1;
+    return size;
 }
 
 const char* const tooLarge = QT_TRANSLATE_NOOP(
@@ -144,15 +164,14 @@ const char* const lineTooLong = QT_TRANSLATE_NOOP(
     "frmKelvane", "The result would have a line of more than 67,108,864 characters, too long for "
                   "the text box to show. The text has been left unchanged.");
 
-// Returns why a result of `resultSize` units cannot replace `text` in the
-// text box, or nullptr when it can; `longestResultLine` gives the length of
-// the result's longest line and is called only when it matters.
-template <typename Longest>
-const char* refusal(std::u16string_view text, std::size_t resultSize, Longest longestResultLine)
+// Returns why a result of `resultSize` units whose longest line has
+// `resultLine` units cannot replace a text of `textSize` units in the text
+// box, or nullptr when it can.
+const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t resultLine)
 {
-    if (text.size() > maxTextBoxUnits || resultSize > maxTextBoxUnits - text.size())
+    if (textSize > maxTextBoxUnits || resultSize > maxTextBoxUnits - textSize)
         return tooLarge;
-    if (resultSize > maxLineUnits && longestResultLine() > maxLineUnits)
+    if (resultLine > maxLineUnits)
         return lineTooLong;
     return nullptr;
 }
@@ -357,35 +376,30 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         if (!codebook)
             return;
 
-        const QString text = detail::textOf(txtEncrypt->document());
-        const std::u16string_view units = detail::unitsOf(text);
         // A cipher text's size follows from the text, so one that cannot be
         // shown is refused before it is built; a text without alphabet
         // characters encrypts to itself.
+        const QTextDocument* document = txtEncrypt->document();
+        const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
         if (encrypting) {
-            const std::size_t size = kelvane::encryptedSize(units, *codebook);
-            if (size == units.size())
+            const detail::EncryptedSize size = detail::encryptedSize(document, *codebook);
+            if (size.total == textSize)
                 return;
-            failure = detail::refusal(units, size, [&] {
-                return detail::longestLine(units, [&](std::u16string_view line) {
-                    return kelvane::encryptedSize(line, *codebook);
-                });
-            });
+            failure = detail::refusal(textSize, size.total, size.longestLine);
             if (failure) {
                 tellFailure(failure);
                 return;
             }
         }
+        const QString text = detail::textOf(document);
+        const std::u16string_view units = detail::unitsOf(text);
         const std::u16string result = transformText(direction, units, *codebook);
         if (result == units)
             return;
         // Decryption never lengthens a text, so building its result costs no
         // more than the text itself; its lines are known only once it is built.
         if (!encrypting) {
-            failure = detail::refusal(units, result.size(), [&] {
-                return detail::longestLine(result,
-                                           [](std::u16string_view line) { return line.size(); });
-            });
+            failure = detail::refusal(textSize, result.size(), detail::longestLine(result));
             if (failure) {
                 tellFailure(failure);
                 return;
