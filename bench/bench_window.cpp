@@ -99,14 +99,15 @@ void putText(QPlainTextEdit* text, const QString& plain)
     cursor.endEditBlock();
 }
 
-// Lays out a single line of `units` digits in the text box and prints how
-// long that took and whether the line shows.
+// Puts a single line of `units` digits into the text box and prints how long
+// that took, with laying it out and showing it, and whether the line shows.
 void layOutLine(frmKelvane& window, QPlainTextEdit* text, qsizetype units)
 {
-    text->setPlainText(QString());
-    putText(text, QString(units, QLatin1Char('7')));
+    const QString digits(units, QLatin1Char('7'));
+    text->clear();
     QElapsedTimer timer;
     timer.start();
+    putText(text, digits);
     const QTextBlock block = text->document()->firstBlock();
     text->document()->documentLayout()->blockBoundingRect(block);
     window.repaint();

@@ -121,7 +121,7 @@ constexpr std::size_t maxTextBoxUnits = std::numeric_limits<int>::max() - 1;
 
 // Qt lays a paragraph out in one piece and shows nothing at all once its glyph
 // arrays outgrow an int: with the text box's font, 64 Mi units of one
-// paragraph lay out and show, 68.5 M do not (README, "Limits").
+// paragraph lay out and show, 68.5 M do not (README, "Limits of the window").
 constexpr std::size_t maxLineUnits = std::size_t{64} * 1024 * 1024;
 
 // Returns the length of the longest line of `text`, split at line feeds.
