@@ -1,16 +1,26 @@
 // Times the main window offscreen on large texts: how long it takes from
 // putting a text into the text box, or pressing a button, until the window
-// has been repainted. Run with QT_QPA_PLATFORM=offscreen (make bench does).
+// has been repainted, and how soon a result too large for the text box is
+// refused. Run with QT_QPA_PLATFORM=offscreen (make bench does).
+//
+// With --longest-line it instead lays out one line of 64 Mi digits and one of
+// 68.5 M in the text box and tells whether each shows (about a minute, 3 GB).
 
 #include "frmkelvane.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+#include <QTimer>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 namespace {
@@ -59,6 +69,60 @@ QString prose(qsizetype units, qsizetype paragraph)
     return text;
 }
 
+// Returns the milliseconds from clicking `button` until a message box shows,
+// and closes the box; prints its text and the processor time taken, which
+// other work on the machine does not lengthen.
+double timeUntilMessage(QPushButton* button)
+{
+    QElapsedTimer timer;
+    double ms = -1;
+    QTimer watch;
+    watch.setInterval(1);
+    const std::clock_t cpu = std::clock();
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            std::printf("  \"%s\"\n  processor time %.1f ms\n", qPrintable(box->text()),
+                        1e3 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC);
+            box->accept();
+        }
+    });
+    watch.start();
+    timer.start();
+    button->click();
+    return ms;
+}
+
+// Puts `plain` into `text` as one edit, which lays out only what the text box shows.
+void putText(QPlainTextEdit* text, const QString& plain)
+{
+    text->clear();
+    QTextCursor cursor(text->document());
+    cursor.beginEditBlock();
+    cursor.insertText(plain);
+    cursor.endEditBlock();
+}
+
+// Puts a single line of `units` digits into the text box and prints how long
+// that took, with laying it out and showing it, and whether the line shows.
+void layOutLine(frmKelvane& window, QPlainTextEdit* text, qsizetype units)
+{
+    const QString digits(units, QLatin1Char('7'));
+    text->clear();
+    QElapsedTimer timer;
+    timer.start();
+    putText(text, digits);
+    const QTextBlock block = text->document()->firstBlock();
+    text->document()->documentLayout()->blockBoundingRect(block);
+    window.repaint();
+    const QTextLayout* layout = block.layout();
+    const bool shown = layout->lineCount() > 0 && layout->lineAt(0).naturalTextWidth() > 0;
+    std::printf("line of %lld digits: %d lines laid out in %.1f s, %s\n",
+                static_cast<long long>(units), layout->lineCount(),
+                static_cast<double>(timer.elapsed()) / 1e3, shown ? "shown" : "SHOWN EMPTY");
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -67,6 +131,11 @@ int main(int argc, char* argv[])
     frmKelvane window;
     window.show();
     auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtEncrypt"));
+    if (argc > 1 && qstrcmp(argv[1], "--longest-line") == 0) {
+        layOutLine(window, text, qsizetype{64} * 1024 * 1024);
+        layOutLine(window, text, 68'500'000);
+        return 0;
+    }
 
     const QString digits = QString(512 * 1024, QLatin1Char('7'));
     report("512K-digit line, set as the whole text",
@@ -111,5 +180,16 @@ int main(int argc, char* argv[])
                     restored && text->toPlainText() == c.plain ? "restored exactly"
                                                                : "NOT RESTORED");
     }
+
+    // Results that cannot fit are refused from the text's size, unbuilt.
+    std::printf("\n250M-character text in paragraphs of ~300, Encrypt with key 4\n");
+    putText(text,
+            prose(300 * 1024, 300).repeated(250'000'000 / (300 * 1024) + 1).first(250'000'000));
+    key->setEditText(QStringLiteral("4"));
+    report("  until refused", timeUntilMessage(encrypt));
+    std::printf("\n7M-letter line below 30 short lines, Encrypt with key 4 (70M-digit line)\n");
+    putText(text,
+            QStringLiteral("short line\n").repeated(30) + QString(7'000'000, QLatin1Char('x')));
+    report("  until refused", timeUntilMessage(encrypt));
     return 0;
 }

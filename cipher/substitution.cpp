@@ -139,3 +139,22 @@ bool roundTrips(std::u16string_view text, const Codebook& codebook)
 }
 
 } // namespace kelvane
+
+namespace kelvane {
+
+// Every unit stays one unit long except the alphabet characters, which grow
+// to their codes; only units below 128 can be alphabet characters.
+std::size_t encryptedSize(std::u16string_view text, const Codebook& codebook)
+{
+    std::array<std::uint8_t, 128> growth{};
+    for (std::size_t i = 0; i < CipherAlphabet::size; ++i)
+        growth[CipherAlphabet::at(i)] = static_cast<std::uint8_t>(codebook.code(i).size() - 1);
+    std::size_t size = text.size();
+    for (const char16_t c : text) {
+        if (c < growth.size())
+            size += growth[c];
+    }
+    return size;
+}
+
+} // namespace kelvane

@@ -56,3 +56,10 @@ std::u16string transform(std::u16string_view text, const Codebook& codebook, Dir
 bool roundTrips(std::u16string_view text, const Codebook& codebook);
 
 } // namespace kelvane
+
+namespace kelvane {
+
+// Returns the length of encryptText(text, codebook) without building it.
+std::size_t encryptedSize(std::u16string_view text, const Codebook& codebook);
+
+} // namespace kelvane

@@ -11,12 +11,14 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <codebook.h>
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <substitution.h>
 
@@ -30,6 +32,13 @@ std::u16string_view unitsOf(const QString& text)
 QString fromUnits(const std::u16string& units)
 {
     return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
+}
+
+// Returns the text box's units as the commands read them: paragraph breaks as
+// line feeds, every other unit as it is.
+QString unitsIn(const QPlainTextEdit* box)
+{
+    return box->document()->toRawText().replace(QChar::ParagraphSeparator, '\n');
 }
 
 // Returns `text` encrypted with `key` by the cipher core.
@@ -112,19 +121,44 @@ private:
     QTimer timer_;
 };
 
-// The window with a way to make building a result fail.
+// How much of the result is written into the text box before writing fails.
+enum class Written
+{
+    nothing,
+    half,
+    all
+};
+
+// The window with ways to make building a result, or writing it into the text
+// box, fail; it counts the results it builds.
 class FailingWindow : public frmKelvane
 {
 public:
     std::function<void()> failure;
+    std::optional<Written> writeFailsAfter;
+    mutable int built = 0;
 
 protected:
     std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
                                  const kelvane::Codebook& codebook) const override
     {
+        ++built;
         if (failure)
             failure();
         return frmKelvane::transformText(direction, text, codebook);
+    }
+
+    void writeText(QTextCursor& cursor, const QString& text) override
+    {
+        if (!writeFailsAfter) {
+            frmKelvane::writeText(cursor, text);
+            return;
+        }
+        if (*writeFailsAfter == Written::half)
+            cursor.insertText(text.first(text.size() / 2));
+        else if (*writeFailsAfter == Written::all)
+            frmKelvane::writeText(cursor, text);
+        throw std::bad_alloc();
     }
 };
 
@@ -135,10 +169,13 @@ const QString digitsMessage = "Digits in Text | Some digits in this text will no
                               "unchanged after decryption. Encrypt anyway?";
 const QString tooLargeMessage =
     "Kelvane Encryptor | The text is too large to process. It has been left unchanged.";
+const QString notShownMessage = "Kelvane Encryptor | The result could not be shown in the text "
+                                "box. The text has been left unchanged.";
 
 } // namespace
 
 Q_DECLARE_METATYPE(std::function<void()>)
+Q_DECLARE_METATYPE(std::optional<Written>)
 
 class TestCommands : public QObject
 {
@@ -154,6 +191,9 @@ private Q_SLOTS:
     void results();
     void roundTripEveryKey_data();
     void roundTripEveryKey();
+    void exactUnits_data();
+    void exactUnits();
+    void lineTooLongIsRefusedUnbuilt();
     void digitsQuestion_data();
     void digitsQuestion();
     void undoAndRedo_data();
@@ -356,6 +396,65 @@ void TestCommands::roundTripEveryKey()
     QCOMPARE(boxes_->seen.size(), 0);
 }
 
+void TestCommands::exactUnits_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<QString>("plain");
+
+    // Units that a plain-text conversion would change or drop, between words.
+    const QString units = QString::fromUtf16(
+        u"No\u00a0break\u2028line\u00adsoft\u200bzero\ufeffbom\u202fnarrow\u2007figure"
+        u"\u3000ideographic\ttab \U0001F642 emoji\nnext paragraph, lone \xd800 half.");
+    for (const char* key : {"1", "4", "10"})
+        QTest::addRow("key %s", key) << key << units;
+}
+
+// The window hands the cipher core exactly the units the text box holds and
+// writes the result back unit for unit, in both directions and through undo.
+void TestCommands::exactUnits()
+{
+    QFETCH(QString, keyText);
+    QFETCH(QString, plain);
+
+    text()->setPlainText(plain);
+    QCOMPARE(unitsIn(text()), plain);
+    key()->setEditText(keyText);
+    press('E');
+    const QString cipher = encrypted(plain, keyText);
+    QCOMPARE(unitsIn(text()), cipher);
+    press('D');
+    QCOMPARE(unitsIn(text()), plain);
+    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(unitsIn(text()), cipher);
+    QCOMPARE(text()->document()->blockCount(), 2);
+    QCOMPARE(boxes_->seen.size(), 0);
+}
+
+// A cipher text with a line longer than the text box can show is refused
+// before it is built.
+void TestCommands::lineTooLongIsRefusedUnbuilt()
+{
+    auto* window = new FailingWindow;
+    start(window);
+    // Key 4 codes letters in 10 units: 6.8 M letters make a line of 68 M.
+    // Hidden, and with short lines to fill the text box, the window does not
+    // lay the long line out, which would take seconds.
+    window_->hide();
+    const QString plain = QString("short line\n").repeated(30) + QString(6'800'000, 'x');
+    QTextCursor cursor(text()->document());
+    cursor.beginEditBlock();
+    cursor.insertText(plain);
+    cursor.endEditBlock();
+    key()->setEditText("4");
+    press('E');
+    QCOMPARE(boxes_->titlesAndTexts(),
+             QStringList{"Kelvane Encryptor | The result would have a line of more than "
+                         "67,108,864 characters, too long for the text box to show. The text has "
+                         "been left unchanged."});
+    QCOMPARE(window->built, 0);
+    QVERIFY(unitsIn(text()) == plain);
+}
+
 void TestCommands::digitsQuestion_data()
 {
     QTest::addColumn<QString>("plain");
@@ -463,49 +562,68 @@ void TestCommands::undoAndRedo()
 void TestCommands::failureLeavesTextIntact_data()
 {
     QTest::addColumn<std::function<void()>>("failure");
+    QTest::addColumn<std::optional<Written>>("writeFailsAfter");
     QTest::addColumn<QChar>("command");
     QTest::addColumn<QString>("message");
 
     const std::function<void()> outOfMemory = [] { throw std::bad_alloc(); };
     const std::function<void()> tooLong = [] { throw std::length_error("too long"); };
     const std::function<void()> other = [] { throw std::runtime_error("unexpected"); };
-    QTest::newRow("Encrypt runs out of memory") << outOfMemory << QChar('E') << tooLargeMessage;
-    QTest::newRow("Decrypt runs out of memory") << outOfMemory << QChar('D') << tooLargeMessage;
-    QTest::newRow("Encrypt result too long") << tooLong << QChar('E') << tooLargeMessage;
+    const std::function<void()> none;
+    const std::optional<Written> writes;
+    QTest::newRow("Encrypt runs out of memory")
+        << outOfMemory << writes << QChar('E') << tooLargeMessage;
+    QTest::newRow("Decrypt runs out of memory")
+        << outOfMemory << writes << QChar('D') << tooLargeMessage;
+    QTest::newRow("Encrypt result too long") << tooLong << writes << QChar('E') << tooLargeMessage;
     QTest::newRow("Decrypt fails otherwise")
-        << other << QChar('D')
+        << other << writes << QChar('D')
         << "Kelvane Encryptor | The text could not be processed. It has been left unchanged.";
+    QTest::newRow("Encrypt fails to write before writing anything")
+        << none << std::optional(Written::nothing) << QChar('E') << notShownMessage;
+    QTest::newRow("Encrypt fails to write half way")
+        << none << std::optional(Written::half) << QChar('E') << notShownMessage;
+    QTest::newRow("Decrypt fails after writing all, while showing it")
+        << none << std::optional(Written::all) << QChar('D') << notShownMessage;
 }
 
 void TestCommands::failureLeavesTextIntact()
 {
     QFETCH(std::function<void()>, failure);
+    QFETCH(std::optional<Written>, writeFailsAfter);
     QFETCH(QChar, command);
     QFETCH(QString, message);
 
     auto* window = new FailingWindow;
     start(window);
-    const QString plain = command == 'E' ? "Keep me whole" : encrypted("Keep me whole", "2");
+    const QString plain = command == 'E' ? "Keep\u00a0me\nwhole" : encrypted("Keep me\nwhole", "2");
     text()->setPlainText(plain);
     text()->moveCursor(QTextCursor::End);
     QTest::keyClicks(text(), QStringLiteral("!"));
     key()->setEditText("2");
+    QTextDocument* document = text()->document();
+    const int undoSteps = document->availableUndoSteps();
 
     window->failure = failure;
-    {
-        press(command);
-        QCOMPARE(boxes_->titlesAndTexts(), QStringList{message});
-        QCOMPARE(boxes_->seen.front().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
-    }
-    QCOMPARE(text()->toPlainText(), plain + "!");
-    // The undo history is as it was: one undo takes back the typing.
-    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(text()->toPlainText(), plain);
-
-    // The window goes on working once building results succeeds again.
-    window->failure = nullptr;
+    window->writeFailsAfter = writeFailsAfter;
     press(command);
-    QCOMPARE(text()->toPlainText(), command == 'E' ? encrypted(plain, "2") : decrypted(plain, "2"));
+    QCOMPARE(boxes_->titlesAndTexts(), QStringList{message});
+    QCOMPARE(boxes_->seen.front().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    QCOMPARE(unitsIn(text()), plain + "!");
+    // The undo history is as it was, with no edit left open and nothing to
+    // redo: one undo takes back the typing, and the box shows it at once.
+    QCOMPARE(document->availableUndoSteps(), undoSteps);
+    QVERIFY(!document->isRedoAvailable());
+    QSignalSpy changed(document, &QTextDocument::contentsChanged);
+    QTest::keyClick(text(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(unitsIn(text()), plain);
+
+    // The window goes on working once building and writing succeed again.
+    window->failure = nullptr;
+    window->writeFailsAfter.reset();
+    press(command);
+    QCOMPARE(unitsIn(text()), command == 'E' ? encrypted(plain, "2") : decrypted(plain, "2"));
 }
 
 void TestCommands::wrongKeyThenUndo()

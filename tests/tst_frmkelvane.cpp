@@ -8,9 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,8 +18,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QtEndian>
-#include <map>
 #include <memory>
 
 namespace {
@@ -48,17 +44,6 @@ int runChild(int argc, char* argv[])
         QTimer::singleShot(2000, [] { QCoreApplication::exit(3); });
     });
     return app.exec();
-}
-
-// Returns the little-endian 16-bit value at `offset` of `data`.
-quint16 le16(const QByteArray& data, qsizetype offset)
-{
-    return qFromLittleEndian<quint16>(data.constData() + offset);
-}
-
-quint32 le32(const QByteArray& data, qsizetype offset)
-{
-    return qFromLittleEndian<quint32>(data.constData() + offset);
 }
 
 } // namespace
@@ -93,10 +78,6 @@ private Q_SLOTS:
     void bannerRotation_data();
     void bannerRotation();
     void bannerScrolls();
-
-    void backgroundPicture();
-    void icon_data();
-    void icon();
 
     void programEnds_data();
     void programEnds();
@@ -190,7 +171,10 @@ void TestFrmKelvane::windowIsFixed()
     QCOMPARE(window_->size(), QSize(257, 326));
     QCOMPARE(window_->minimumSize(), QSize(257, 326));
     QCOMPARE(window_->maximumSize(), QSize(257, 326));
-    QVERIFY(!window_->windowIcon().isNull());
+    // The icon offers its large, medium and small images to the desktop.
+    const QList<QSize> iconSizes = window_->windowIcon().availableSizes();
+    for (const int side : {16, 32, 48})
+        QVERIFY2(iconSizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
     const QRect before = text()->geometry();
     window_->resize(400, 500);
     QCOMPARE(window_->size(), QSize(257, 326));
@@ -272,19 +256,21 @@ void TestFrmKelvane::focusAtStart()
     QCOMPARE(text()->toPlainText(), QStringLiteral("typed"));
 }
 
+// What is drawn: the text box's inside and the key field's background, also
+// while the window is not the active one.
 void TestFrmKelvane::colours()
 {
     const QColor activeTitleBar(153, 180, 209);
-    QCOMPARE(text()->palette().color(QPalette::Active, QPalette::Base), activeTitleBar);
-    QCOMPARE(text()->palette().color(QPalette::Inactive, QPalette::Base), activeTitleBar);
-    QCOMPARE(text()->palette().color(QPalette::Active, QPalette::Text), QColor(0, 0, 0));
-    QCOMPARE(control<QLabel>("Label1")->palette().color(QPalette::WindowText),
-             QColor(128, 128, 128));
-
-    // What is drawn: the text box's inside and the key field's background.
-    const QImage shot = window_->grab().toImage();
+    QImage shot = window_->grab().toImage();
     QCOMPARE(QColor(shot.pixel(120, 150)), activeTitleBar);
     QCOMPARE(QColor(shot.pixel(36, 10)), QColor(191, 205, 219));
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    shot = window_->grab().toImage();
+    QCOMPARE(QColor(shot.pixel(120, 150)), activeTitleBar);
 }
 
 void TestFrmKelvane::backgroundDrawnUnscaledAtTopLeft_data()
@@ -431,7 +417,6 @@ void TestFrmKelvane::bannerText()
 
     auto* timer = window_->findChild<QTimer*>(QStringLiteral("Timer1"));
     QVERIFY(timer);
-    QCOMPARE(timer->interval(), 65);
     QVERIFY(timer->isActive());
     QVERIFY(!timer->isSingleShot());
 }
@@ -494,84 +479,6 @@ void TestFrmKelvane::bannerScrolls()
     // Ten ticks at 65 ms, the first of which may have been nearly due: at
     // least nine intervals, less the 5% that coarse timers may fire early.
     QVERIFY2(clock.elapsed() >= 9 * 65 * 95 / 100, qPrintable(QString::number(clock.elapsed())));
-}
-
-void TestFrmKelvane::backgroundPicture()
-{
-    QFile file(QStringLiteral(":/kelvane/background.png"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray png = file.readAll();
-    // IHDR: 8 bits per channel, colour type 6 (RGBA): 32 bits per pixel.
-    QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
-    QCOMPARE(png.mid(12, 4), QByteArray("IHDR"));
-    QCOMPARE(qFromBigEndian<quint32>(png.constData() + 16), 350u);
-    QCOMPARE(qFromBigEndian<quint32>(png.constData() + 20), 422u);
-    QCOMPARE(int(png[24]), 8);
-    QCOMPARE(int(png[25]), 6);
-
-    const QImage image = QImage::fromData(png);
-    QCOMPARE(image.size(), QSize(350, 422));
-    QCOMPARE(image.depth(), 32);
-    std::map<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            ++counts[image.pixel(x, y)];
-    const auto dominant = std::max_element(counts.begin(), counts.end(),
-                                           [](auto& a, auto& b) { return a.second < b.second; });
-    QCOMPARE(QColor(dominant->first), QColor(184, 204, 228));
-    const double share = double(dominant->second) / (350.0 * 422.0);
-    QVERIFY2(share > 0.45 && share < 0.6, qPrintable(QString::number(share)));
-}
-
-void TestFrmKelvane::icon_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("bitCount");
-    QTest::addColumn<int>("colours"); // 0: no palette
-
-    QTest::newRow("48x48 32 bpp") << 0 << 48 << 32 << 0;
-    QTest::newRow("32x32 256 colours") << 1 << 32 << 8 << 256;
-    QTest::newRow("16x16 32 bpp") << 2 << 16 << 32 << 0;
-    QTest::newRow("16x16 16 colours") << 3 << 16 << 4 << 16;
-    QTest::newRow("16x16 2 colours") << 4 << 16 << 1 << 2;
-}
-
-void TestFrmKelvane::icon()
-{
-    QFETCH(int, index);
-    QFETCH(int, size);
-    QFETCH(int, bitCount);
-    QFETCH(int, colours);
-
-    QFile file(QStringLiteral(":/kelvane/kelvane.ico"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray ico = file.readAll();
-    QCOMPARE(le16(ico, 0), 0);
-    QCOMPARE(le16(ico, 2), 1); // an icon, not a cursor
-    QCOMPARE(le16(ico, 4), 5);
-
-    const qsizetype entry = 6 + 16 * index;
-    QCOMPARE(int(quint8(ico[entry])), size);
-    QCOMPARE(int(quint8(ico[entry + 1])), size);
-    QCOMPARE(int(quint8(ico[entry + 2])), colours == 256 ? 0 : colours); // 256 is stored as 0
-    QCOMPARE(int(le16(ico, entry + 6)), bitCount);
-    const quint32 bytes = le32(ico, entry + 8);
-    const quint32 offset = le32(ico, entry + 12);
-    QVERIFY(offset + bytes <= quint32(ico.size()));
-
-    // The image's own header: a bitmap of twice the height (colours and mask).
-    QCOMPARE(le32(ico, offset), 40u);
-    QCOMPARE(int(le32(ico, offset + 4)), size);
-    QCOMPARE(int(le32(ico, offset + 8)), 2 * size);
-    QCOMPARE(int(le16(ico, offset + 14)), bitCount);
-
-    QImageReader reader(&file);
-    file.seek(0);
-    QCOMPARE(reader.imageCount(), 5);
-    QVERIFY(reader.jumpToImage(index));
-    const QImage image = reader.read();
-    QCOMPARE(image.size(), QSize(size, size));
 }
 
 void TestFrmKelvane::programEnds_data()

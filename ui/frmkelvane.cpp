@@ -1,6 +1,7 @@
 #include "frmkelvane.h"
 
 #include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -19,6 +20,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <alphabet.h>
 #include <cmath>
 #include <codebook.h>
@@ -133,6 +135,77 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height)
 std::u16string_view unitsOf(const QString& text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+// Returns the text of `document` unit for unit, with its paragraph breaks as
+// line feeds. toPlainText() would also turn a no-break space into a space and
+// a line separator into a line feed.
+QString textOf(const QTextDocument* document)
+{
+    QString text = document->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+// The text box counts positions in ints, and its undo history keeps the text
+// that a command replaces beside the result: both together must fit.
+constexpr std::size_t maxTextBoxUnits = std::numeric_limits<int>::max() - 1;
+
+// Qt lays a paragraph out in one piece and shows nothing at all once its glyph
+// arrays outgrow an int: with the text box's font, 64 Mi units of one
+// paragraph lay out and show, 68.5 M do not (README, "Limits of the window").
+constexpr std::size_t maxLineUnits = std::size_t{64} * 1024 * 1024;
+
+// Returns the length of the longest line of `text`, split at line feeds.
+std::size_t longestLine(std::u16string_view text)
+{
+    std::size_t longest = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(u'\n', start);
+        longest = std::max(longest, std::min(end, text.size()) - start);
+        if (end == std::u16string_view::npos)
+            return longest;
+        start = end + 1;
+    }
+}
+
+// The size of a cipher text and the length of its longest line.
+struct EncryptedSize
+{
+    std::size_t total = 0;
+    std::size_t longestLine = 0;
+};
+
+// Returns the size of the cipher text of `document`'s text, reading it one
+// paragraph at a time, so that refusing a large text takes no copy of it.
+EncryptedSize encryptedSize(const QTextDocument* document, const kelvane::Codebook& codebook)
+{
+    EncryptedSize size;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
+        size.total += line + 1; // and the line feed that ends it, but for the last
+        size.longestLine = std::max(size.longestLine, line);
+    }
+    size.total -= 1;
+    return size;
+}
+
+const char* const tooLarge = QT_TRANSLATE_NOOP(
+    "frmKelvane", "The text is too large to process. It has been left unchanged.");
+const char* const lineTooLong = QT_TRANSLATE_NOOP(
+    "frmKelvane", "The result would have a line of more than 67,108,864 characters, too long for "
+                  "the text box to show. The text has been left unchanged.");
+
+// Returns why a result of `resultSize` units whose longest line has
+// `resultLine` units cannot replace a text of `textSize` units in the text
+// box, or nullptr when it can.
+const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t resultLine)
+{
+    if (textSize > maxTextBoxUnits || resultSize > maxTextBoxUnits - textSize)
+        return tooLarge;
+    if (resultLine > maxLineUnits)
+        return lineTooLong;
+    return nullptr;
 }
 
 // Shows a modal box with `message`, `title` and `buttons`, and returns the
@@ -391,14 +464,13 @@ std::u16string frmKelvane::transformText(kelvane::Direction direction, std::u16s
 
 // Checks the key and the text, telling the user what is missing, and then
 // replaces the text with the whole result of the pass in one undoable edit.
-// A key text that is no key number ends the command quietly. The text box
-// keeps its text unless the whole result is ready, and nothing thrown while
-// building the result leaves this slot.
+// A key text that is no key number ends the command quietly. The pass reads
+// the text box's units exactly (paragraph breaks as line feeds) and the result
+// goes back unit for unit. On every failure the text box keeps its text and
+// undo history, the user is told so, and nothing thrown leaves this slot.
 void frmKelvane::runCommand(kelvane::Direction direction)
 {
     const bool encrypting = direction == kelvane::Direction::encrypt;
-    const char* const tooLarge =
-        QT_TR_NOOP("The text is too large to process. It has been left unchanged.");
     const char* failure = nullptr;
     try {
         const detail::OverrideCursor busy(
@@ -416,14 +488,35 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         if (!codebook)
             return;
 
-        const QString text = txtEncrypt->toPlainText();
+        // A cipher text's size follows from the text, so one that cannot be
+        // shown is refused before it is built; a text without alphabet
+        // characters encrypts to itself.
+        const QTextDocument* document = txtEncrypt->document();
+        const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
+        if (encrypting) {
+            const detail::EncryptedSize size = detail::encryptedSize(document, *codebook);
+            if (size.total == textSize)
+                return;
+            failure = detail::refusal(textSize, size.total, size.longestLine);
+            if (failure) {
+                tellFailure(failure);
+                return;
+            }
+        }
+        const QString text = detail::textOf(document);
         const std::u16string_view units = detail::unitsOf(text);
         const std::u16string result = transformText(direction, units, *codebook);
-        // Positions in the text box are ints.
-        if (result.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-            throw std::length_error("result too long for the text box");
         if (result == units)
             return;
+        // Decryption never lengthens a text, so building its result costs no
+        // more than the text itself; its lines are known only once it is built.
+        if (!encrypting) {
+            failure = detail::refusal(textSize, result.size(), detail::longestLine(result));
+            if (failure) {
+                tellFailure(failure);
+                return;
+            }
+        }
         // Digits in a plain text can be read as codes on the way back; ask
         // before making a cipher text that will not decrypt to this text.
         // Only a text with digits can fail to round-trip.
@@ -436,22 +529,71 @@ void frmKelvane::runCommand(kelvane::Direction direction)
             if (answer != QMessageBox::Yes)
                 return;
         }
-        replaceText(QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())));
+        failure = putResult(
+            QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())), text);
     } catch (const std::bad_alloc&) {
-        failure = tooLarge;
+        failure = detail::tooLarge;
     } catch (const std::length_error&) {
-        failure = tooLarge;
+        failure = detail::tooLarge;
     } catch (...) {
         failure = QT_TR_NOOP("The text could not be processed. It has been left unchanged.");
     }
-    // Telling the user needs memory too; if even that fails, the text is
-    // still as it was, and nothing may leave the slot.
-    if (failure) {
-        try {
-            detail::tell(this, tr("Kelvane Encryptor"), tr(failure));
-        } catch (...) {
-        }
+    tellFailure(failure);
+}
+
+// Tells the user about `failure`, if there is one. Telling needs memory too;
+// if even that fails, the text is still as the message would have said, and
+// nothing may leave the slot.
+void frmKelvane::tellFailure(const char* failure)
+{
+    if (!failure)
+        return;
+    try {
+        detail::tell(this, tr("Kelvane Encryptor"), tr(failure));
+    } catch (...) {
     }
+}
+
+// Puts `result` into the text box in place of `before` as one undoable edit,
+// and returns nullptr; or, when writing or showing it fails, takes the edit
+// back and returns the message that says how the text box was left.
+const char* frmKelvane::putResult(const QString& result, const QString& before)
+{
+    QTextDocument* document = txtEncrypt->document();
+    const int undoSteps = document->availableUndoSteps();
+    try {
+        replaceText(result);
+        layOutShownText();
+        return nullptr;
+    } catch (...) {
+    }
+    // A part of the edit that was made is one undo step; taking it back also
+    // drops it from the redo history, so that Ctrl+Y cannot bring it back.
+    try {
+        if (document->availableUndoSteps() > undoSteps) {
+            document->undo();
+            document->clearUndoRedoStacks(QTextDocument::RedoStack);
+        }
+        if (detail::textOf(document) == before)
+            return QT_TR_NOOP(
+                "The result could not be shown in the text box. The text has been left unchanged.");
+    } catch (...) {
+    }
+    return QT_TR_NOOP("The result could not be shown in the text box, and its former text could "
+                      "not be restored completely.");
+}
+
+// Lays out the paragraphs that the text box shows, so that running out of
+// memory there fails here, where the edit can still be taken back, rather
+// than in the next repaint.
+void frmKelvane::layOutShownText()
+{
+    const QAbstractTextDocumentLayout* layout = txtEncrypt->document()->documentLayout();
+    const int height = txtEncrypt->viewport()->height();
+    qreal shown = 0;
+    for (QTextBlock block = txtEncrypt->cursorForPosition(QPoint(0, 0)).block();
+         block.isValid() && shown < height; block = block.next())
+        shown += layout->blockBoundingRect(block).height();
 }
 
 // Empties the text box as one undoable edit and puts the focus in it.
@@ -476,22 +618,36 @@ void frmKelvane::rotateBanner()
 }
 
 // Replaces the whole text of the text box as one edit that Ctrl+Z takes back.
+// The edit is closed also when writing fails.
 void frmKelvane::replaceText(const QString& text)
 {
-    QTextDocument* document = txtEncrypt->document();
     // Wrapping anywhere before a long run arrives spares laying it out at word
     // boundaries. The way back is left to updateWrapMode(), which runs once the
     // old text is gone: switching now would lay out the old text again.
     if (detail::hasLongRun(text))
         txtEncrypt->setWordWrapMode(QTextOption::WrapAnywhere);
-    QTextCursor cursor(document);
+    QTextCursor cursor(txtEncrypt->document());
     cursor.beginEditBlock();
-    cursor.select(QTextCursor::Document);
-    if (text.isEmpty())
-        cursor.removeSelectedText();
-    else
-        cursor.insertText(text);
+    try {
+        writeText(cursor, text);
+    } catch (...) {
+        cursor.endEditBlock();
+        throw;
+    }
     cursor.endEditBlock();
+}
+
+// Inserting the new text first makes the one large allocation, the copy into
+// the document's store, before anything has changed. insertText() keeps every
+// unit as it is except line feeds, which become paragraph breaks. Inside the
+// caller's edit, setPosition() lays nothing out; movePosition() and select()
+// would lay out a whole paragraph of the old or the new text.
+void frmKelvane::writeText(QTextCursor& cursor, const QString& text)
+{
+    cursor.setPosition(0);
+    cursor.insertText(text);
+    cursor.setPosition(cursor.document()->characterCount() - 1, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 // Wraps anywhere while the text holds a long run without white space, and at

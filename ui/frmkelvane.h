@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTextCursor;
 class QTimer;
 QT_END_NAMESPACE
 
@@ -35,6 +36,10 @@ protected:
     virtual std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
                                          const kelvane::Codebook& codebook) const;
 
+    // Writes `text` over the whole text of `cursor`'s document, inside an
+    // edit that the caller has opened. Tests override it to make writing fail.
+    virtual void writeText(QTextCursor& cursor, const QString& text);
+
     void paintEvent(QPaintEvent* event) override;
     // Lets Enter and Return press a focused button, as Space does.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +57,9 @@ private:
     void load();
     void runCommand(kelvane::Direction direction);
     void replaceText(const QString& text);
+    const char* putResult(const QString& result, const QString& before);
+    void tellFailure(const char* failure);
+    void layOutShownText();
 
     QPlainTextEdit* txtEncrypt;
     QPushButton* cmdEncrypt;
