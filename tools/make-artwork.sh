@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # Draws the window's background picture and the program's icons, and writes
 # them into ui/resources/ (built into the program) and app/icons/ (installed
 # for the desktop menu). The results are committed, so building
