@@ -89,9 +89,12 @@ void ByteBuffer::reserve(std::size_t capacity)
     void* grown = std::realloc(data_, capacity);
     if (grown == nullptr)
         throw std::bad_alloc();
+    // Only a first block gets huge pages: grown by realloc, a block with huge
+    // pages ends up resident in full on Linux, used or not.
+    if (data_ == nullptr)
+        adviseHugePages(static_cast<char*>(grown), capacity);
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;
-    adviseHugePages(data_, capacity_);
 }
 
 } // namespace kelvane::cli

@@ -11,9 +11,9 @@ namespace kelvane::cli {
 // The bytes of a whole input: a regular file mapped read-only, or a growable
 // block that reading fills. A mapping costs neither a copy nor a cleared page
 // per 4 KiB. A block's bytes are not cleared when it grows, since reading is
-// about to overwrite them; large blocks ask for transparent huge pages where
-// the system has them, and growth goes through realloc, which moves large
-// blocks by remapping them instead of copying.
+// about to overwrite them; a large first block asks for transparent huge pages
+// where the system has them, and growth goes through realloc, which moves
+// large blocks by remapping them instead of copying.
 class ByteBuffer
 {
 public:
