@@ -37,15 +37,18 @@ struct CodeMatch
 // narrowed to bytes (a unit above 255 becomes a byte that is no digit) and
 // read as two little-endian words, `lo` for bytes 0 to 7 and `hi` for 8 to 15.
 // A code begins there exactly when the window's first 4 bytes equal a short
-// code, or its first longLength bytes equal a long code; the long codes sit
-// in an open-addressing table keyed by those bytes.
+// code, or its first longLength bytes equal a long code. No long code begins
+// with a short code, so at most one of the two can match, and match() looks
+// both up without a branch: the short codes by comparison, the long codes in
+// a perfect hash table, whose multiplier the constructor picks so that no two
+// long codes share a slot.
 struct PassTables
 {
     static constexpr std::size_t padded = 16;
-    static constexpr std::size_t slotBits = 8;
+    static constexpr std::size_t slotBits = 10;
     static constexpr std::size_t slotCount = std::size_t{1} << slotBits;
 
-    struct Slot
+    struct LongCode
     {
         std::uint64_t lo = 0;
         std::uint64_t hi = 0;
@@ -56,11 +59,13 @@ struct PassTables
     std::array<std::array<char, padded>, 128> codes8{};
     std::array<std::array<char16_t, padded>, 128> codes16{};
     std::array<std::uint32_t, 4> shortKeys{};
-    std::array<char, 4> shortCharacters{};
+    std::array<char, 16> shortByMask{}; // by the bit mask of the matching short key
     std::size_t longLength = 0;
     std::uint64_t loMask = 0;
     std::uint64_t hiMask = 0;
-    std::array<Slot, slotCount> slots{};
+    std::uint64_t multiplier = 0;
+    std::array<LongCode, 64> longCodes{}; // entry 0 matches nothing
+    std::array<std::uint8_t, slotCount> slots{};
 
     // Returns the padded codes for units of type `Unit`.
     template <class Unit>
@@ -72,9 +77,9 @@ struct PassTables
             return codes16;
     }
 
-    static constexpr std::size_t slotOf(std::uint64_t lo, std::uint64_t hi)
+    constexpr std::size_t slotOf(std::uint64_t lo, std::uint64_t hi) const
     {
-        return static_cast<std::size_t>((lo * 0x9E3779B97F4A7C15u ^ hi * 0xC2B2AE3D27D4EB4Fu) >>
+        return static_cast<std::size_t>(((lo ^ (hi << 56 | hi >> 8)) * multiplier) >>
                                         (64 - slotBits));
     }
 
@@ -82,18 +87,37 @@ struct PassTables
     constexpr CodeMatch match(std::uint64_t lo, std::uint64_t hi) const
     {
         const auto first = static_cast<std::uint32_t>(lo);
-        for (std::size_t i = 0; i < shortKeys.size(); ++i) {
-            if (first == shortKeys[i])
-                return {shortCharacters[i], 4};
-        }
+        const unsigned mask =
+            unsigned{first == shortKeys[0]} | unsigned{first == shortKeys[1]} << 1 |
+            unsigned{first == shortKeys[2]} << 2 | unsigned{first == shortKeys[3]} << 3;
         lo &= loMask;
         hi &= hiMask;
-        for (auto slot = slotOf(lo, hi); slots[slot].character != 0;
-             slot = (slot + 1) % slotCount) {
-            if (slots[slot].lo == lo && slots[slot].hi == hi)
-                return {slots[slot].character, longLength};
+        const LongCode& entry = longCodes[slots[slotOf(lo, hi)]];
+        const bool isLong = entry.character != 0 && entry.lo == lo && entry.hi == hi;
+        const char character =
+            static_cast<char>(shortByMask[mask] | (isLong ? entry.character : 0));
+        const std::size_t length = (mask != 0 ? 4 : 0) | (isLong ? longLength : 0);
+        return {character, length};
+    }
+
+    // Fills longCodes and slots with a multiplier under which no two of the
+    // `count` long codes share a slot (a table that is not perfect fails the
+    // compile-time check in codebook.cpp).
+    constexpr void placeLongCodes(std::size_t count)
+    {
+        for (std::uint64_t candidate = 0x9E3779B97F4A7C15u; candidate != 0;
+             candidate += 0x5851F42D4C957F2Eu) {
+            multiplier = candidate | 1;
+            slots = {};
+            bool perfect = true;
+            for (std::size_t i = 1; i <= count && perfect; ++i) {
+                auto& slot = slots[slotOf(longCodes[i].lo, longCodes[i].hi)];
+                perfect = slot == 0;
+                slot = static_cast<std::uint8_t>(i);
+            }
+            if (perfect)
+                return;
         }
-        return {};
     }
 };
 
@@ -133,6 +157,7 @@ public:
             t.codes16[c][0] = static_cast<char16_t>(c);
         }
         std::size_t shortCount = 0;
+        std::size_t longCount = 0;
         for (std::size_t i = 0; i < CipherAlphabet::size; ++i) {
             const char16_t c = CipherAlphabet::at(i);
             const auto code = codes[i];
@@ -145,14 +170,12 @@ public:
             const auto [lo, hi] = detail::windowOf(code);
             if (code.size() == shortCodeLength) {
                 t.shortKeys[shortCount] = static_cast<std::uint32_t>(lo);
-                t.shortCharacters[shortCount++] = static_cast<char>(c);
-                continue;
+                t.shortByMask[std::size_t{1} << shortCount++] = static_cast<char>(c);
+            } else {
+                t.longCodes[++longCount] = {lo, hi, static_cast<char>(c)};
             }
-            auto slot = detail::PassTables::slotOf(lo, hi);
-            while (t.slots[slot].character != 0)
-                slot = (slot + 1) % detail::PassTables::slotCount;
-            t.slots[slot] = {lo, hi, static_cast<char>(c)};
         }
+        t.placeLongCodes(longCount);
     }
 
     // Returns the key number this codebook belongs to ("1" to "10").

@@ -117,7 +117,7 @@ struct Sse2Ops
     {
         for (; end - p >= lanes<Unit>; p += lanes<Unit>) {
             if (const unsigned mask = nineMask<Unit>(load(p)))
-                return p + std::countr_zero(mask) / sizeof(Unit);
+                return p + static_cast<std::size_t>(std::countr_zero(mask)) / sizeof(Unit);
         }
         return std::find(p, end, nine<Unit>);
     }
@@ -147,7 +147,8 @@ struct Sse2Ops
             const __m128i v = load(p);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
             if (const unsigned mask = nineMask<Unit>(v))
-                return static_cast<std::size_t>(p - start) + std::countr_zero(mask) / sizeof(Unit);
+                return static_cast<std::size_t>(p - start) +
+                       static_cast<std::size_t>(std::countr_zero(mask)) / sizeof(Unit);
         }
         for (; p != limit && *p != nine<Unit>; ++p)
             *out++ = *p;
