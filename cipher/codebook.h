@@ -64,7 +64,7 @@ struct PassTables
     std::uint64_t loMask = 0;
     std::uint64_t hiMask = 0;
     std::uint64_t multiplier = 0;
-    std::array<LongCode, 64> longCodes{}; // entry 0 matches nothing
+    std::array<LongCode, 64> longCodes{}; // entry 0 marks an empty slot
     std::array<std::uint8_t, slotCount> slots{};
 
     // Returns the padded codes for units of type `Unit`.
@@ -83,7 +83,8 @@ struct PassTables
                                         (64 - slotBits));
     }
 
-    // Returns the code that the window `lo`, `hi` begins with.
+    // Returns the code that the window `lo`, `hi` begins with; its first byte
+    // must be a 9 (entry 0 of longCodes, all zeros, then matches nothing).
     constexpr CodeMatch match(std::uint64_t lo, std::uint64_t hi) const
     {
         const auto first = static_cast<std::uint32_t>(lo);
@@ -93,7 +94,7 @@ struct PassTables
         lo &= loMask;
         hi &= hiMask;
         const LongCode& entry = longCodes[slots[slotOf(lo, hi)]];
-        const bool isLong = entry.character != 0 && entry.lo == lo && entry.hi == hi;
+        const bool isLong = (entry.lo == lo) & (entry.hi == hi);
         const char character =
             static_cast<char>(shortByMask[mask] | (isLong ? entry.character : 0));
         const std::size_t length = (mask != 0 ? 4 : 0) | (isLong ? longLength : 0);
@@ -203,6 +204,8 @@ public:
     constexpr std::optional<std::pair<char16_t, std::size_t>> codeAt(std::u16string_view text,
                                                                      std::size_t pos) const
     {
+        if (text[pos] != u'9')
+            return std::nullopt;
         const auto [lo, hi] = detail::windowOf(text.substr(pos, detail::PassTables::padded));
         const auto found = tables_.match(lo, hi);
         if (found.length == 0)

@@ -28,11 +28,13 @@ constexpr auto unsignedOf(Unit u)
     return static_cast<std::make_unsigned_t<Unit>>(u);
 }
 
-// The 16 units from a 9 on, narrowed to bytes (see PassTables).
+// The 16 units from a 9 on, narrowed to bytes (see PassTables), with a bit
+// mask of the units that are 9s.
 struct Window
 {
     std::uint64_t lo = 0;
     std::uint64_t hi = 0;
+    unsigned nines = 0;
 };
 
 // Returns the window at `p` unit by unit; units past `end` read as 0 and a
@@ -40,14 +42,7 @@ struct Window
 template <class Unit>
 Window portableWindow(const Unit* p, const Unit* end)
 {
-    if constexpr (sizeof(Unit) == 1 && std::endian::native == std::endian::little) {
-        if (end - p >= 16) {
-            Window w;
-            std::memcpy(&w.lo, p, 8);
-            std::memcpy(&w.hi, p + 8, 8);
-            return w;
-        }
-    }
+    Window w;
     std::uint64_t words[2] = {0, 0};
     const auto n = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 16));
     for (std::size_t i = 0; i < n; ++i) {
@@ -55,8 +50,11 @@ Window portableWindow(const Unit* p, const Unit* end)
         if constexpr (sizeof(Unit) > 1)
             byte = byte < 256 ? byte : 0xFF;
         words[i / 8] |= byte << (8 * (i % 8));
+        w.nines |= unsigned{byte == '9'} << i;
     }
-    return {words[0], words[1]};
+    w.lo = words[0];
+    w.hi = words[1];
+    return w;
 }
 
 // Plain C++: the standard library's search for a byte, a loop for 16-bit units.
@@ -78,6 +76,13 @@ struct PortableOps
     static Window window(const Unit* p, const Unit* end)
     {
         return portableWindow(p, end);
+    }
+
+    // Returns the window at `p`, with 16 units readable.
+    template <class Unit>
+    static Window fullWindow(const Unit* p)
+    {
+        return portableWindow(p, p + 16);
     }
 
     // Copies the units before the first 9 in [p, limit) to `out`; returns how many.
@@ -123,18 +128,34 @@ struct Sse2Ops
     }
 
     template <class Unit>
+    static Window fullWindow(const Unit* p)
+    {
+        // For 16-bit units, signed saturation turns units from 0x100 up into
+        // 0xFF and from 0x8000 up into 0, neither of them a digit.
+        __m128i bytes;
+        if constexpr (sizeof(Unit) == 1)
+            bytes = load(p);
+        else
+            bytes = _mm_packus_epi16(load(p), load(p + 8));
+        Window w;
+#if defined(__x86_64__) || defined(_M_X64)
+        w.lo = static_cast<std::uint64_t>(_mm_cvtsi128_si64(bytes));
+        w.hi = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(bytes, bytes)));
+#else
+        alignas(16) std::uint64_t words[2];
+        _mm_store_si128(reinterpret_cast<__m128i*>(words), bytes);
+        w.lo = words[0];
+        w.hi = words[1];
+#endif
+        w.nines =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('9'))));
+        return w;
+    }
+
+    template <class Unit>
     static Window window(const Unit* p, const Unit* end)
     {
-        if constexpr (sizeof(Unit) == 2) {
-            if (end - p >= 16) {
-                // Signed saturation: units from 0x100 up become 0xFF, from 0x8000 up 0.
-                const __m128i bytes = _mm_packus_epi16(load(p), load(p + 8));
-                alignas(16) std::uint64_t words[2];
-                _mm_store_si128(reinterpret_cast<__m128i*>(words), bytes);
-                return {words[0], words[1]};
-            }
-        }
-        return portableWindow(p, end);
+        return end - p >= 16 ? fullWindow(p) : portableWindow(p, end);
     }
 
     // Copies a vector at a time and stops at the first 9; a vector is stored
@@ -201,20 +222,37 @@ Progress decryptPiece(std::basic_string_view<Unit> text, std::size_t from, std::
     Unit* o = out.data();
     Unit* const oEnd = out.data() + (out.size() - pieceSlack);
     while (p < end && o < oEnd) {
-        if (*p == nine<Unit>) {
-            const Window w = Ops::window(p, end);
-            const CodeMatch found = tables.match(w.lo, w.hi);
-            if (found.length != 0) {
-                *o++ = static_cast<Unit>(found.character);
-                p += found.length;
-            } else {
-                *o++ = *p++;
-            }
+        if (*p != nine<Unit>) {
+            const std::size_t copied = Ops::copyGap(p, p + std::min(end - p, oEnd - o), o);
+            p += copied;
+            o += copied;
             continue;
         }
-        const std::size_t copied = Ops::copyGap(p, p + std::min(end - p, oEnd - o), o);
-        p += copied;
-        o += copied;
+        if (end - p >= 32) {
+            // The next 9 is where the walk goes on, whether or not a code
+            // begins here: a code holds no 9 after its first digit, and the
+            // units between it and the next 9 are copied. So the walk moves
+            // on without waiting for the lookup.
+            const Window w = Ops::fullWindow(p);
+            if (const unsigned later = w.nines >> 1) {
+                const std::size_t next = 1 + static_cast<std::size_t>(std::countr_zero(later));
+                const CodeMatch found = tables.match(w.lo, w.hi);
+                *o = static_cast<Unit>(found.character);
+                o += found.length != 0;
+                std::memcpy(o, p + found.length, 16 * sizeof(Unit));
+                o += next - found.length;
+                p += next;
+                continue;
+            }
+        }
+        const Window w = Ops::window(p, end);
+        const CodeMatch found = tables.match(w.lo, w.hi);
+        if (found.length != 0) {
+            *o++ = static_cast<Unit>(found.character);
+            p += found.length;
+        } else {
+            *o++ = *p++;
+        }
     }
     return {static_cast<std::size_t>(p - begin), static_cast<std::size_t>(o - out.data())};
 }
