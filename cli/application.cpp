@@ -60,9 +60,8 @@ std::string Application::usage()
            "Encrypts UTF-8 text into runs of digits, or decrypts such runs back, with one\n"
            "of the ten fixed codebooks of Kelvane Encryptor. Reads FILE, or standard input\n"
            "when FILE is - or missing, and writes the result to standard output once all\n"
-           "of the input is read and checked. Line breaks and characters outside the cipher "
-           "alphabet pass\n"
-           "through unchanged.\n"
+           "of the input is read and checked. Line breaks and characters outside the\n"
+           "cipher alphabet pass through unchanged.\n"
            "\n"
            "Options:\n"
            "  -k, --key KEY  the key: " +
