@@ -314,6 +314,21 @@ TEST(CipherToolInfo, ReportsAFullDisk)
                           "nothing was written\n");
 }
 
+// A reader that goes away: with SIGPIPE ignored the tool reports the broken
+// pipe and exits 1; at its default action the signal ends the tool silently.
+TEST_F(CipherTool, ClosedPipe)
+{
+    const std::string input = file("plain.txt", std::string(1'000'000, 'a'));
+    const std::string run = "(\"$0\" encrypt -k 4 \"$1\"; echo \"status $?\" >&2) | true";
+    const ProcessResult ignored =
+        runProcess("/bin/sh", {"-c", "trap '' PIPE; " + run, cipherPath, input});
+    EXPECT_TRUE(ignored.err.starts_with("kelvane-cipher: cannot write the output: Broken pipe; "))
+        << ignored.err;
+    EXPECT_TRUE(ignored.err.ends_with(" written\nstatus 1\n")) << ignored.err;
+    const ProcessResult killed = runProcess("/bin/sh", {"-c", run, cipherPath, input});
+    EXPECT_EQ(killed.err, "status 141\n");
+}
+
 // A write that fails part way under a 2 MiB file-size limit leaves the output
 // file as it was before the run: empty after `>`, its old content after `>>`.
 // With SIGXFSZ ignored the tool exits 1; at its default action the signal
