@@ -239,7 +239,10 @@ Progress decryptPiece(std::basic_string_view<Unit> text, std::size_t from, std::
                 const CodeMatch found = tables.match(w.lo, w.hi);
                 *o = static_cast<Unit>(found.character);
                 o += found.length != 0;
-                std::memcpy(o, p + found.length, 16 * sizeof(Unit));
+                // In cipher text the next code follows at once, and this branch
+                // is as predictable as the text.
+                if (next != found.length)
+                    std::memcpy(o, p + found.length, 16 * sizeof(Unit));
                 o += next - found.length;
                 p += next;
                 continue;
