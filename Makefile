@@ -30,6 +30,7 @@ test: build
 
 bench: build
 	@./$(BUILD_DIR)/bench/kelvane-bench-cipher
+	@./bench/bench-cli.sh $(BUILD_DIR)/cli/kelvane-cipher
 	@QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/kelvane-bench-window
 
 clean:

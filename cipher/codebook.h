@@ -20,47 +20,117 @@ constexpr bool isCodeTailDigit(char16_t c)
     return c >= u'0' && c <= u'8';
 }
 
-// Open-addressing table from the value of a long code's tail digits to its
-// character; sized so that 57 codes leave most slots empty and probes short.
-struct LongCodeIndex
+// The code that a window of text begins with: its character and length, or
+// a length of 0 when no code begins there.
+struct CodeMatch
 {
-    static constexpr std::size_t slotBits = 7;
+    char character = 0;
+    std::size_t length = 0;
+};
+
+// The tables that the fast passes read, derived from one codebook's codes.
+//
+// Encrypting writes each ASCII unit's code, or the unit itself, with one
+// fixed-width store of `padded` units and then advances by its length.
+//
+// Decrypting looks at a window of 16 units that starts at a 9. The window is
+// narrowed to bytes (a unit above 255 becomes a byte that is no digit) and
+// read as two little-endian words, `lo` for bytes 0 to 7 and `hi` for 8 to 15.
+// A code begins there exactly when the window's first 4 bytes equal a short
+// code, or its first longLength bytes equal a long code. No long code begins
+// with a short code, so at most one of the two can match, and match() looks
+// both up without a branch: the short codes by comparison, the long codes in
+// a perfect hash table, whose multiplier the constructor picks so that no two
+// long codes share a slot.
+struct PassTables
+{
+    static constexpr std::size_t padded = 16;
+    static constexpr std::size_t slotBits = 10;
     static constexpr std::size_t slotCount = std::size_t{1} << slotBits;
 
-    std::array<std::uint32_t, slotCount> tails{};
-    std::array<char16_t, slotCount> characters{};
-
-    static constexpr std::size_t slotOf(std::uint32_t tail)
+    struct LongCode
     {
-        return static_cast<std::uint32_t>(tail * 0x9E3779B1u) >> (32 - slotBits);
+        std::uint64_t lo = 0;
+        std::uint64_t hi = 0;
+        char character = 0;
+    };
+
+    std::array<std::uint8_t, 128> lengths{};
+    std::array<std::array<char, padded>, 128> codes8{};
+    std::array<std::array<char16_t, padded>, 128> codes16{};
+    std::array<std::uint32_t, 4> shortKeys{};
+    std::array<char, 16> shortByMask{}; // by the bit mask of the matching short key
+    std::size_t longLength = 0;
+    std::uint64_t loMask = 0;
+    std::uint64_t hiMask = 0;
+    std::uint64_t multiplier = 0;
+    std::array<LongCode, 64> longCodes{}; // entry 0 marks an empty slot
+    std::array<std::uint8_t, slotCount> slots{};
+
+    // Returns the padded codes for units of type `Unit`.
+    template <class Unit>
+    constexpr const std::array<std::array<Unit, padded>, 128>& codes() const
+    {
+        if constexpr (sizeof(Unit) == 1)
+            return codes8;
+        else
+            return codes16;
     }
 
-    constexpr void insert(std::uint32_t tail, char16_t c)
+    constexpr std::size_t slotOf(std::uint64_t lo, std::uint64_t hi) const
     {
-        auto slot = slotOf(tail);
-        while (characters[slot] != 0)
-            slot = (slot + 1) % slotCount;
-        tails[slot] = tail;
-        characters[slot] = c;
+        return static_cast<std::size_t>(((lo ^ (hi << 56 | hi >> 8)) * multiplier) >>
+                                        (64 - slotBits));
     }
 
-    constexpr char16_t find(std::uint32_t tail) const
+    // Returns the code that the window `lo`, `hi` begins with; its first byte
+    // must be a 9 (entry 0 of longCodes, all zeros, then matches nothing).
+    constexpr CodeMatch match(std::uint64_t lo, std::uint64_t hi) const
     {
-        for (auto slot = slotOf(tail); characters[slot] != 0; slot = (slot + 1) % slotCount) {
-            if (tails[slot] == tail)
-                return characters[slot];
+        const auto first = static_cast<std::uint32_t>(lo);
+        const unsigned mask =
+            unsigned{first == shortKeys[0]} | unsigned{first == shortKeys[1]} << 1 |
+            unsigned{first == shortKeys[2]} << 2 | unsigned{first == shortKeys[3]} << 3;
+        lo &= loMask;
+        hi &= hiMask;
+        const LongCode& entry = longCodes[slots[slotOf(lo, hi)]];
+        const bool isLong = (entry.lo == lo) & (entry.hi == hi);
+        const char character =
+            static_cast<char>(shortByMask[mask] | (isLong ? entry.character : 0));
+        const std::size_t length = (mask != 0 ? 4 : 0) | (isLong ? longLength : 0);
+        return {character, length};
+    }
+
+    // Fills longCodes and slots with a multiplier under which no two of the
+    // `count` long codes share a slot (a table that is not perfect fails the
+    // compile-time check in codebook.cpp).
+    constexpr void placeLongCodes(std::size_t count)
+    {
+        for (std::uint64_t candidate = 0x9E3779B97F4A7C15u; candidate != 0;
+             candidate += 0x5851F42D4C957F2Eu) {
+            multiplier = candidate | 1;
+            slots = {};
+            bool perfect = true;
+            for (std::size_t i = 1; i <= count && perfect; ++i) {
+                auto& slot = slots[slotOf(longCodes[i].lo, longCodes[i].hi)];
+                perfect = slot == 0;
+                slot = static_cast<std::uint8_t>(i);
+            }
+            if (perfect)
+                return;
         }
-        return 0;
     }
 };
 
-// Returns the value of the decimal digits in `digits`.
-constexpr std::uint32_t digitValue(std::u16string_view digits)
+// Returns the bytes of `units` (at most 16) as a window: lo, hi.
+constexpr std::pair<std::uint64_t, std::uint64_t> windowOf(std::u16string_view units)
 {
-    std::uint32_t value = 0;
-    for (char16_t d : digits)
-        value = value * 10 + static_cast<std::uint32_t>(d - u'0');
-    return value;
+    std::uint64_t words[2] = {0, 0};
+    for (std::size_t i = 0; i < units.size() && i < 16; ++i) {
+        const std::uint64_t byte = units[i] < 256 ? units[i] : 0xFF;
+        words[i / 8] |= byte << (8 * (i % 8));
+    }
+    return {words[0], words[1]};
 }
 
 } // namespace detail
@@ -77,15 +147,36 @@ public:
                        const std::array<std::u16string_view, CipherAlphabet::size>& codes)
         : key_(keyNumber), codes_(codes), longLength_(codes[0].size())
     {
+        auto& t = tables_;
+        t.longLength = longLength_;
+        t.loMask =
+            longLength_ >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * longLength_)) - 1;
+        t.hiMask = longLength_ <= 8 ? 0 : (std::uint64_t{1} << (8 * (longLength_ - 8))) - 1;
+        for (std::size_t c = 0; c < 128; ++c) {
+            t.lengths[c] = 1;
+            t.codes8[c][0] = static_cast<char>(c);
+            t.codes16[c][0] = static_cast<char16_t>(c);
+        }
+        std::size_t shortCount = 0;
+        std::size_t longCount = 0;
         for (std::size_t i = 0; i < CipherAlphabet::size; ++i) {
             const char16_t c = CipherAlphabet::at(i);
+            const auto code = codes[i];
             encodeSlots_[c] = static_cast<std::uint8_t>(i + 1);
-            const auto tail = codes[i].substr(1);
-            if (codes[i].size() == shortCodeLength)
-                shortIndex_[detail::digitValue(tail)] = c;
-            else
-                longIndex_.insert(detail::digitValue(tail), c);
+            t.lengths[c] = static_cast<std::uint8_t>(code.size());
+            for (std::size_t k = 0; k < code.size(); ++k) {
+                t.codes8[c][k] = static_cast<char>(code[k]);
+                t.codes16[c][k] = code[k];
+            }
+            const auto [lo, hi] = detail::windowOf(code);
+            if (code.size() == shortCodeLength) {
+                t.shortKeys[shortCount] = static_cast<std::uint32_t>(lo);
+                t.shortByMask[std::size_t{1} << shortCount++] = static_cast<char>(c);
+            } else {
+                t.longCodes[++longCount] = {lo, hi, static_cast<char>(c)};
+            }
         }
+        t.placeLongCodes(longCount);
     }
 
     // Returns the key number this codebook belongs to ("1" to "10").
@@ -113,39 +204,24 @@ public:
     constexpr std::optional<std::pair<char16_t, std::size_t>> codeAt(std::u16string_view text,
                                                                      std::size_t pos) const
     {
-        const std::size_t left = text.size() - pos;
-        if (left < shortCodeLength || text[pos] != u'9')
+        if (text[pos] != u'9')
             return std::nullopt;
-        std::uint32_t tail = 0;
-        std::size_t length = 1;
-        for (; length < shortCodeLength; ++length) {
-            const char16_t d = text[pos + length];
-            if (!detail::isCodeTailDigit(d))
-                return std::nullopt;
-            tail = tail * 10 + static_cast<std::uint32_t>(d - u'0');
-        }
-        if (const char16_t c = shortIndex_[tail])
-            return std::pair{c, shortCodeLength};
-        if (left < longLength_)
+        const auto [lo, hi] = detail::windowOf(text.substr(pos, detail::PassTables::padded));
+        const auto found = tables_.match(lo, hi);
+        if (found.length == 0)
             return std::nullopt;
-        for (; length < longLength_; ++length) {
-            const char16_t d = text[pos + length];
-            if (!detail::isCodeTailDigit(d))
-                return std::nullopt;
-            tail = tail * 10 + static_cast<std::uint32_t>(d - u'0');
-        }
-        if (const char16_t c = longIndex_.find(tail))
-            return std::pair{c, longLength_};
-        return std::nullopt;
+        return std::pair{static_cast<char16_t>(found.character), found.length};
     }
+
+    // Returns the tables that the fast passes read.
+    constexpr const detail::PassTables& passTables() const { return tables_; }
 
 private:
     std::u16string_view key_;
     std::array<std::u16string_view, CipherAlphabet::size> codes_;
     std::size_t longLength_;
     std::array<std::uint8_t, 128> encodeSlots_{};
-    std::array<char16_t, 1000> shortIndex_{};
-    detail::LongCodeIndex longIndex_{};
+    detail::PassTables tables_{};
 };
 
 // Returns the ten codebooks in key-number order.

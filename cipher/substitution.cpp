@@ -1,5 +1,7 @@
 #include "substitution.h"
 
+#include "passkernels.h"
+
 namespace kelvane {
 
 namespace {
@@ -9,6 +11,12 @@ namespace {
 constexpr std::u16string_view characterText(std::size_t position)
 {
     return CipherAlphabet::characters().substr(position, 1);
+}
+
+// Returns the fastest kernel this machine runs.
+detail::Isa bestIsa()
+{
+    return detail::availableIsas().back();
 }
 
 } // namespace
@@ -60,21 +68,7 @@ std::u16string runPass(std::u16string_view text, const SubstitutionPass& pass)
 // up replaced by its code, and every other unit stays in place.
 std::u16string encryptText(std::u16string_view text, const Codebook& codebook)
 {
-    std::size_t size = 0;
-    for (char16_t c : text) {
-        const auto code = codebook.codeOf(c);
-        size += code.empty() ? 1 : code.size();
-    }
-    std::u16string result(size, u'\0');
-    char16_t* out = result.data();
-    for (char16_t c : text) {
-        const auto code = codebook.codeOf(c);
-        if (code.empty())
-            *out++ = c;
-        else
-            out = code.copy(out, code.size()) + out;
-    }
-    return result;
+    return detail::transformAll(text, codebook, Direction::encrypt, bestIsa());
 }
 
 // Decryption in one walk equals the 61 steps for every input, not only for
@@ -93,26 +87,26 @@ std::u16string encryptText(std::u16string_view text, const Codebook& codebook)
 // one of the codes 1 to i has become that code's character and nothing else
 // has changed; the left-to-right scan of step i finds all of its matches since
 // they cannot overlap. After step 61 that holds for all codes, which is what
-// the walk below computes: at each 9, replace the code that begins there.
+// the walk in passkernels.cpp computes: at each 9, replace the code that
+// begins there.
 std::u16string decryptText(std::u16string_view text, const Codebook& codebook)
 {
-    std::u16string result;
-    result.reserve(text.size());
-    std::size_t copied = 0;
-    for (auto pos = text.find(u'9'); pos != std::u16string_view::npos;) {
-        if (const auto found = codebook.codeAt(text, pos)) {
-            result.append(text.substr(copied, pos - copied));
-            result.push_back(found->first);
-            copied = pos + found->second;
-            pos = text.find(u'9', copied);
-        } else {
-            pos = text.find(u'9', pos + 1);
-        }
-    }
-    result.append(text.substr(copied));
-    if (result.capacity() > 2 * result.size() + 64)
-        result.shrink_to_fit();
-    return result;
+    return detail::transformAll(text, codebook, Direction::decrypt, bestIsa());
+}
+
+std::string encryptText(std::string_view text, const Codebook& codebook)
+{
+    return detail::transformAll(text, codebook, Direction::encrypt, bestIsa());
+}
+
+std::string decryptText(std::string_view text, const Codebook& codebook)
+{
+    return detail::transformAll(text, codebook, Direction::decrypt, bestIsa());
+}
+
+bool roundTrips(std::string_view text, const Codebook& codebook)
+{
+    return detail::noCodeBegins(text, codebook, bestIsa());
 }
 
 std::u16string transform(std::u16string_view text, const Codebook& codebook, Direction direction)

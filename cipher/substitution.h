@@ -40,6 +40,13 @@ std::u16string encryptText(std::u16string_view text, const Codebook& codebook);
 // Returns runPass(text, decryptionPass(codebook)), computed in one walk.
 std::u16string decryptText(std::u16string_view text, const Codebook& codebook);
 
+// Returns the same passes over 8-bit text such as UTF-8. Alphabet characters
+// and codes are ASCII and every other byte passes through, so the result is
+// the UTF-8 form of the 16-bit result for the same text.
+std::string encryptText(std::string_view text, const Codebook& codebook);
+std::string decryptText(std::string_view text, const Codebook& codebook);
+bool roundTrips(std::string_view text, const Codebook& codebook);
+
 // The two directions of the cipher.
 enum class Direction
 {

@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "commandline.h"
+#include "outputfile.h"
 #include "texttransformer.h"
 
 #include <algorithm>
@@ -8,8 +9,10 @@
 #include <cerrno>
 #include <codebook.h>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifndef KELVANE_VERSION
 #error "KELVANE_VERSION must be defined by the build"
@@ -58,8 +61,8 @@ std::string Application::usage()
            "Encrypts UTF-8 text into runs of digits, or decrypts such runs back, with one\n"
            "of the ten fixed codebooks of Kelvane Encryptor. Reads FILE, or standard input\n"
            "when FILE is - or missing, and writes the result to standard output once all\n"
-           "of it is ready. Line breaks and characters outside the cipher alphabet pass\n"
-           "through unchanged.\n"
+           "of the input is read and checked. Line breaks and characters outside the\n"
+           "cipher alphabet pass through unchanged.\n"
            "\n"
            "Options:\n"
            "  -k, --key=KEY  the key: " +
@@ -74,7 +77,10 @@ std::string Application::usage()
            "Exit status:\n"
            "  0  success\n"
            "  1  the input could not be read or is not UTF-8, the output could not be\n"
-           "     written, or --strict refused the text; nothing was written\n"
+           "     written, or --strict refused the text. Nothing was written, except\n"
+           "     when a write into a pipe, terminal or device failed part way: the\n"
+           "     bytes before it stay there and the message counts them. A regular\n"
+           "     file is cut back to what it held before the run.\n"
            "  2  wrong or missing arguments, or an unknown key; nothing was written\n"
            "\n"
            "The cipher is a fixed substitution with public codebooks: it hides text from a\n"
@@ -142,66 +148,106 @@ int Application::runChecked(std::span<const std::string_view> arguments)
         return exitUsage;
     }
 
-    std::optional<std::string> input = readInput(commandLine.file());
+    const std::optional<ByteBuffer> input = readInput(commandLine.file());
     if (!input)
         return exitFailure;
 
-    const bool encrypting = commandLine.action() == CommandLine::Action::Encrypt;
-    const TextTransformer transformer(*codebook,
-                                      encrypting ? Direction::encrypt : Direction::decrypt);
-    TransformResult result = transformer.transform(*input);
-    input.reset();
-    if (result.error) {
+    const std::string_view text = input->view();
+    if (const auto error = validateUtf8(text)) {
         report(inputName(commandLine.file()) + ": not valid UTF-8 at byte offset " +
-               std::to_string(result.error->offset) + " (" + std::string(result.error->reason) +
+               std::to_string(error->offset) + " (" + std::string(error->reason) +
                "); nothing was written");
         return exitFailure;
     }
-    if (encrypting && !result.roundTrips) {
+    const bool encrypting = commandLine.action() == CommandLine::Action::Encrypt;
+    if (encrypting && !roundTrips(text, *codebook)) {
         if (commandLine.strict()) {
             report(std::string(digitWarning) + " Nothing was written (--strict).");
             return exitFailure;
         }
         report("warning: " + std::string(digitWarning));
     }
-    return writeOutput(result.output) ? exitSuccess : exitFailure;
+    const TextTransformer transformer(*codebook,
+                                      encrypting ? Direction::encrypt : Direction::decrypt);
+    return writeResult(text, transformer) ? exitSuccess : exitFailure;
 }
 
-std::optional<std::string> Application::readInput(const std::string& file)
+std::optional<ByteBuffer> Application::readInput(const std::string& file)
 {
-    std::FILE* stream = in_;
+    int fd = fileno(in_);
     if (file != "-") {
-        stream = std::fopen(file.c_str(), "rb");
-        if (stream == nullptr) {
+        fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
             report("cannot open " + inputName(file) + ": " + std::strerror(errno));
             return std::nullopt;
         }
     }
 
-    // A regular file is read into one buffer of its size; a pipe grows it.
-    std::string content;
+    // A regular file is mapped, or else read into one buffer of its size (and
+    // one byte more, to see its end); a pipe doubles the buffer as it fills.
+    // The file offset moves to the end as if the file had been read, for a
+    // command that shares standard input after this one.
+    ByteBuffer content;
     struct stat info = {};
-    if (fstat(fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        content.reserve(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t size = 0;
-    for (;;) {
-        if (content.size() == size)
-            content.resize(std::max<std::size_t>(content.capacity(), size + 65536));
-        const std::size_t got = std::fread(content.data() + size, 1, content.size() - size, stream);
-        size += got;
-        if (got == 0)
-            break;
+    std::size_t capacity = std::size_t{1} << 20;
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    if (regular)
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
+    int readErrno = 0;
+    try {
+        if (regular && lseek(fd, 0, SEEK_CUR) == 0 && content.mapFile(fd, capacity - 1)) {
+            lseek(fd, info.st_size, SEEK_SET);
+            if (file != "-")
+                close(fd);
+            return content;
+        }
+        content.reserve(capacity);
+        for (;;) {
+            if (content.size() == content.capacity())
+                content.reserve(2 * content.capacity());
+            constexpr std::size_t step = std::size_t{1} << 30;
+            const ssize_t got = read(fd, content.data() + content.size(),
+                                     std::min(content.capacity() - content.size(), step));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                readErrno = errno;
+            if (got <= 0)
+                break;
+            content.setSize(content.size() + static_cast<std::size_t>(got));
+        }
+    } catch (...) {
+        if (file != "-")
+            close(fd);
+        throw;
     }
-    const bool failed = std::ferror(stream) != 0;
-    const int readErrno = errno;
-    if (stream != in_)
-        std::fclose(stream);
-    if (failed) {
+    if (file != "-")
+        close(fd);
+    if (readErrno != 0) {
         report("cannot read " + inputName(file) + ": " + std::strerror(readErrno));
         return std::nullopt;
     }
-    content.resize(size);
     return content;
+}
+
+bool Application::writeResult(std::string_view input, const TextTransformer& transformer)
+{
+    if (std::fflush(out_) != 0) {
+        report(std::string("cannot write the output: ") + std::strerror(errno));
+        return false;
+    }
+    OutputFile output(fileno(out_));
+    if (transformer.transform(input,
+                              [&output](std::string_view block) { return output.write(block); }))
+        return true;
+    std::string message = std::string("cannot write the output: ") + std::strerror(output.error());
+    if (output.restore() || output.written() == 0)
+        message += "; nothing was written";
+    else
+        message += "; only the first " + std::to_string(output.written()) + " bytes were written";
+    report(message);
+    output.raiseFileSizeSignal();
+    return false;
 }
 
 bool Application::writeOutput(std::string_view bytes)

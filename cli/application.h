@@ -1,5 +1,8 @@
 #pragma once
 
+#include "bytebuffer.h"
+#include "texttransformer.h"
+
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -8,10 +11,11 @@
 
 namespace kelvane::cli {
 
-// The kelvane-cipher program: parses the arguments, reads the whole input,
-// transforms it and writes the result only when all of it is ready, so that a
-// failure leaves standard output empty. Every fault is one line on the error
-// stream that starts with the program's name.
+// The kelvane-cipher program: parses the arguments, reads and checks the whole
+// input, and only then writes the result, a block at a time. A failure before
+// that writes nothing; a failed write cuts a regular output file back to what
+// it held before. Every fault is one line on the error stream that starts
+// with the program's name.
 class Application
 {
 public:
@@ -35,7 +39,11 @@ private:
 
     // Returns the whole content of `file` ("-" is the input stream), or
     // reports why it cannot be read and returns nullopt.
-    std::optional<std::string> readInput(const std::string& file);
+    std::optional<ByteBuffer> readInput(const std::string& file);
+
+    // Writes the result for `input` to the output stream; reports a failure
+    // and what it left behind.
+    bool writeResult(std::string_view input, const TextTransformer& transformer);
 
     // Writes `bytes` to the output stream and flushes it; reports a failure.
     bool writeOutput(std::string_view bytes);

@@ -4,6 +4,7 @@
 
 #include <codebook.h>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,35 +21,31 @@ struct TransformResult
     std::optional<Utf8Error> error;
 };
 
-// Runs UTF-8 text through one codebook in one direction. The input is cut into
-// slices of about `sliceSize` bytes, each converted to UTF-16, transformed and
-// converted back on its own, so that only the UTF-8 output grows with the
-// input and not three UTF-16 copies of it. A slice ends only before an ASCII
-// byte that is not one of the digits 0 to 8: that is a character boundary, and
-// no code, which is a 9 followed by digits 0 to 8, can reach across it, so the
-// slices give exactly what the whole text would.
+// Runs UTF-8 text through one codebook in one direction. The passes work on
+// the UTF-8 bytes directly (alphabet characters and codes are ASCII, every
+// other byte passes through), and the result comes out in blocks of
+// `blockSize` bytes, so that only the input is held whole.
 class TextTransformer
 {
 public:
-    static constexpr std::size_t defaultSliceSize = std::size_t{1} << 20;
+    static constexpr std::size_t defaultBlockSize = std::size_t{1} << 20;
 
+    // A block size below BlockTransform::minimumBlock is raised to it.
     TextTransformer(const Codebook& codebook, Direction direction,
-                    std::size_t sliceSize = defaultSliceSize);
+                    std::size_t blockSize = defaultBlockSize);
+
+    // Hands the result for `input`, which must be valid UTF-8, to `write` a
+    // block at a time, in order; returns false as soon as `write` does.
+    bool transform(std::string_view input,
+                   const std::function<bool(std::string_view)>& write) const;
 
     // Returns the transformed text, or the first UTF-8 fault of `input` and no output.
     TransformResult transform(std::string_view input) const;
 
 private:
-    // Returns the end of the slice that starts at `begin`.
-    std::size_t sliceEnd(std::string_view input, std::size_t begin) const;
-
-    // Returns the exact UTF-8 size of the encryption of `input`, or for
-    // decryption an upper bound, so that the output is allocated once.
-    std::size_t outputCapacity(std::string_view input) const;
-
     const Codebook& codebook_;
     Direction direction_;
-    std::size_t sliceSize_;
+    std::size_t blockSize_;
 };
 
 } // namespace kelvane::cli

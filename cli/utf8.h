@@ -16,6 +16,10 @@ struct Utf8Error
     std::string_view reason;
 };
 
+// Returns the first fault of `bytes` as appendUtf16 would report it, or
+// nullopt when `bytes` is UTF-8. Runs of ASCII are checked 16 bytes at a time.
+std::optional<Utf8Error> validateUtf8(std::string_view bytes);
+
 // Appends the UTF-16 form of `bytes` to `out` and returns nullopt, or returns
 // the first fault and leaves `out` with the units decoded before it. Rejects
 // stray continuation bytes, truncated sequences, overlong forms, encoded

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <passkernels.h>
 #include <string>
 #include <string_view>
 #include <substitution.h>
@@ -42,6 +43,34 @@ std::u16string referenceReplaceAll(std::u16string_view text, std::u16string_view
             result.push_back(text[pos]);
             ++pos;
         }
+    }
+    return result;
+}
+
+// Returns the byte form of `units`: ASCII stays, every other unit becomes the
+// byte 0xE9, which passes through the byte passes as the unit passes through
+// the 16-bit ones.
+std::string narrow(std::u16string_view units)
+{
+    std::string bytes;
+    for (char16_t u : units)
+        bytes += u < 0x80 ? static_cast<char>(u) : '\xE9';
+    return bytes;
+}
+
+// Returns the pass of `direction` over `text` run in pieces of at most
+// `room` units of output.
+template <class Unit>
+std::basic_string<Unit> inPieces(std::basic_string_view<Unit> text, const kelvane::Codebook& book,
+                                 kelvane::Direction direction, kelvane::detail::Isa isa,
+                                 std::size_t room)
+{
+    std::basic_string<Unit> result;
+    std::basic_string<Unit> block(room, Unit{});
+    for (std::size_t from = 0; from < text.size();) {
+        const auto done = kelvane::detail::runPiece<Unit>(text, from, block, book, direction, isa);
+        result.append(block.data(), done.written);
+        from += done.read;
     }
     return result;
 }
@@ -78,10 +107,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // text reach the passes whole.
     for (const std::u16string_view subject : {all, text}) {
         const std::u16string encrypted = encryptText(subject, codebook);
-        if (encrypted != runPass(subject, encryptionPass(codebook)))
+        const std::u16string expected[] = {runPass(subject, encryptionPass(codebook)),
+                                           runPass(subject, decryptionPass(codebook))};
+        if (encrypted != expected[0])
             fail("encryptText differs from the 61 encryption steps");
-        if (decryptText(subject, codebook) != runPass(subject, decryptionPass(codebook)))
+        if (decryptText(subject, codebook) != expected[1])
             fail("decryptText differs from the 61 decryption steps");
+        // Every kernel, over 16-bit units and over bytes, in pieces of a size
+        // that the input picks.
+        const std::size_t room = detail::pieceSlack + 1 + data[1] % 64;
+        const std::string bytes = narrow(subject);
+        for (const detail::Isa isa : detail::availableIsas()) {
+            for (const Direction direction : {Direction::encrypt, Direction::decrypt}) {
+                const std::u16string& want = expected[direction == Direction::decrypt];
+                if (inPieces(subject, codebook, direction, isa, room) != want)
+                    fail("a 16-bit kernel differs from the 61 steps");
+                if (inPieces(std::string_view(bytes), codebook, direction, isa, room) !=
+                    narrow(want))
+                    fail("a byte kernel differs from the 61 steps");
+            }
+            if (detail::noCodeBegins(subject, codebook, isa) !=
+                (decryptText(encrypted, codebook) == subject))
+                fail("a kernel's roundTrips disagrees with the actual round trip");
+        }
         const bool restored = decryptText(encrypted, codebook) == subject;
         if (!hasDigit(subject) && !restored)
             fail("a text without digits does not come back");

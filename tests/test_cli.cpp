@@ -370,7 +370,58 @@ TEST(CipherToolInfo, ReportsAFullDisk)
     const ProcessResult result =
         runProcess("/bin/sh", {"-c", "exec \"$0\" encrypt -k 1 >/dev/full", cipherPath}, "Hello");
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "kelvane-cipher: cannot write the output: No space left on device\n");
+    EXPECT_EQ(result.err, "kelvane-cipher: cannot write the output: No space left on device; "
+                          "nothing was written\n");
+}
+
+// A reader that goes away: with SIGPIPE ignored the tool reports the broken
+// pipe and exits 1; at its default action the signal ends the tool silently.
+TEST_F(CipherTool, ClosedPipe)
+{
+    const std::string input = file("plain.txt", std::string(1'000'000, 'a'));
+    const std::string run = "(\"$0\" encrypt -k 4 \"$1\"; echo \"status $?\" >&2) | true";
+    const ProcessResult ignored =
+        runProcess("/bin/sh", {"-c", "trap '' PIPE; " + run, cipherPath, input});
+    EXPECT_TRUE(ignored.err.starts_with("kelvane-cipher: cannot write the output: Broken pipe; "))
+        << ignored.err;
+    EXPECT_TRUE(ignored.err.ends_with(" written\nstatus 1\n")) << ignored.err;
+    const ProcessResult killed = runProcess("/bin/sh", {"-c", run, cipherPath, input});
+    EXPECT_EQ(killed.err, "status 141\n");
+}
+
+// A write that fails part way under a 2 MiB file-size limit leaves the output
+// file as it was before the run: empty after `>`, its old content after `>>`.
+// With SIGXFSZ ignored the tool exits 1; at its default action the signal
+// still ends the tool, as it would any other, but only after the clean-up.
+TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
+{
+    std::string plain;
+    while (plain.size() < 1'000'000)
+        plain += "A line of plain text that grows tenfold. ";
+    const std::string input = file("plain.txt", plain);
+    const std::string output = (dir_ / "out.cipher").string();
+    const std::string before = "kept\n";
+    const std::string message =
+        "kelvane-cipher: cannot write the output: File too large; nothing was written\n";
+    struct
+    {
+        const char* redirect;
+        const char* trap;
+        int exitCode;
+    } const cases[] = {
+        {">", "trap '' XFSZ;", 1}, {">>", "trap '' XFSZ;", 1}, {">", "", -1}, {">>", "", -1}};
+    for (const auto& c : cases) {
+        const bool appending = std::string_view(c.redirect) == ">>";
+        testing::writeFile(output, appending ? before : "");
+        const std::string script = std::string("ulimit -f 4096; ") + c.trap + " exec \"$0\" " +
+                                   "encrypt -k 4 \"$1\" " + c.redirect + " \"$2\"";
+        const ProcessResult result =
+            runProcess("/bin/sh", {"-c", script, cipherPath, input, output});
+        SCOPED_TRACE(script);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.err, message);
+        EXPECT_EQ(testing::readFile(output), appending ? before : "");
+    }
 }
 
 } // namespace

@@ -43,27 +43,27 @@ std::string mixedInput(std::mt19937& rng, const Codebook& codebook)
     return toUtf8(pairedOnly(text));
 }
 
-struct SliceCase
+struct BlockCase
 {
     Direction direction;
-    std::size_t sliceSize;
+    std::size_t blockSize;
 };
 
-// Prints the case as its direction and slice size.
-void PrintTo(const SliceCase& c, std::ostream* os)
+// Prints the case as its direction and block size.
+void PrintTo(const BlockCase& c, std::ostream* os)
 {
-    *os << (c.direction == Direction::encrypt ? "encrypt" : "decrypt") << " in slices of "
-        << c.sliceSize;
+    *os << (c.direction == Direction::encrypt ? "encrypt" : "decrypt") << " in blocks of "
+        << c.blockSize;
 }
 
-class TextTransformerSlices : public ::testing::TestWithParam<SliceCase>
+class TextTransformerBlocks : public ::testing::TestWithParam<BlockCase>
 {};
 
-// Slicing must give exactly what the core gives for the whole text, whatever
-// the slice size, including the verdict on the digits.
-TEST_P(TextTransformerSlices, EqualsTheWholeTextThroughTheCore)
+// The UTF-8 passes in blocks must give exactly what the 16-bit core gives for
+// the whole text, whatever the block size, including the verdict on the digits.
+TEST_P(TextTransformerBlocks, EqualsTheWholeTextThroughTheCore)
 {
-    const auto [direction, sliceSize] = GetParam();
+    const auto [direction, blockSize] = GetParam();
     std::mt19937 rng(12345);
     for (const Codebook& codebook : codebookTable()) {
         for (int round = 0; round < 20; ++round) {
@@ -74,7 +74,7 @@ TEST_P(TextTransformerSlices, EqualsTheWholeTextThroughTheCore)
                                                 ? encryptText(units, codebook)
                                                 : decryptText(units, codebook);
             const TransformResult result =
-                TextTransformer(codebook, direction, sliceSize).transform(input);
+                TextTransformer(codebook, direction, blockSize).transform(input);
             ASSERT_FALSE(result.error.has_value());
             ASSERT_EQ(result.output, toUtf8(expected));
             if (direction == Direction::encrypt)
@@ -84,47 +84,60 @@ TEST_P(TextTransformerSlices, EqualsTheWholeTextThroughTheCore)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Sizes, TextTransformerSlices,
-    ::testing::Values(SliceCase{Direction::encrypt, 1}, SliceCase{Direction::encrypt, 5},
-                      SliceCase{Direction::encrypt, 64},
-                      SliceCase{Direction::encrypt, TextTransformer::defaultSliceSize},
-                      SliceCase{Direction::decrypt, 1}, SliceCase{Direction::decrypt, 3},
-                      SliceCase{Direction::decrypt, 9},
-                      SliceCase{Direction::decrypt, TextTransformer::defaultSliceSize}),
+    Sizes, TextTransformerBlocks,
+    ::testing::Values(BlockCase{Direction::encrypt, 1}, BlockCase{Direction::encrypt, 65},
+                      BlockCase{Direction::encrypt, TextTransformer::defaultBlockSize},
+                      BlockCase{Direction::decrypt, 1}, BlockCase{Direction::decrypt, 67},
+                      BlockCase{Direction::decrypt, TextTransformer::defaultBlockSize}),
     [](const auto& info) {
         return std::string(info.param.direction == Direction::encrypt ? "Encrypt" : "Decrypt") +
-               std::to_string(info.param.sliceSize);
+               std::to_string(info.param.blockSize);
     });
 
 // A fault far into the input is reported at its offset in the whole input,
-// and nothing of the slices before it comes out.
+// and nothing before it comes out.
 TEST(TextTransformer, ReportsFaultsAtTheirOffsetInTheWholeInput)
 {
     const Codebook& codebook = *findCodebook(u"4");
     std::string input(1000, 'a');
     input += "\xC3\xA9 9071 \xE2\x82";
-    for (std::size_t sliceSize : {1u, 7u, 100u, 4096u}) {
+    for (std::size_t blockSize : {64u, 4096u}) {
         for (Direction direction : {Direction::encrypt, Direction::decrypt}) {
-            const auto result = TextTransformer(codebook, direction, sliceSize).transform(input);
+            const auto result = TextTransformer(codebook, direction, blockSize).transform(input);
             ASSERT_TRUE(result.error.has_value());
-            EXPECT_EQ(result.error->offset, 1008u) << sliceSize;
+            EXPECT_EQ(result.error->offset, 1008u) << blockSize;
             EXPECT_EQ(result.error->reason, "truncated sequence");
             EXPECT_TRUE(result.output.empty());
         }
     }
 }
 
-// Cipher text of alphabet characters only is one run of digits; the smallest
-// slices cut it before every 9, the first digit of each code, and no code is lost.
-TEST(TextTransformer, DecryptsCipherTextCutBeforeEveryNine)
+// Lines without a break: cipher text (one run of digits whose codes straddle
+// every block edge), digits 1 to 8, and non-ASCII text. Each comes out whole
+// through the smallest blocks.
+TEST(TextTransformer, LongLinesCrossBlockEdgesWhole)
 {
     const Codebook& codebook = *findCodebook(u"2");
-    const std::string plain = "Hello there, how are you?";
-    const std::string cipher = toUtf8(encryptText(u"Hello there, how are you?", codebook));
+    std::u16string plain;
+    while (plain.size() < 5000)
+        plain += u"Hello there, how are you? ";
+    const std::string cipher = toUtf8(encryptText(plain, codebook));
     ASSERT_EQ(cipher.find_first_not_of("0123456789"), std::string::npos);
-    const auto result = TextTransformer(codebook, Direction::decrypt, 1).transform(cipher);
-    ASSERT_FALSE(result.error.has_value());
-    EXPECT_EQ(result.output, plain);
+    std::string digits;
+    for (std::size_t i = 0; i < 5000; ++i)
+        digits += static_cast<char>('1' + i % 8);
+    std::string cjk;
+    while (cjk.size() < 5000)
+        cjk += "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80";
+    struct
+    {
+        std::string input, expected;
+    } const lines[] = {{cipher, toUtf8(plain)}, {digits, digits}, {cjk, cjk}};
+    for (const auto& line : lines) {
+        const auto result = TextTransformer(codebook, Direction::decrypt, 64).transform(line.input);
+        ASSERT_FALSE(result.error.has_value());
+        EXPECT_TRUE(result.output == line.expected);
+    }
 }
 
 } // namespace

@@ -27,6 +27,7 @@ class Utf8Valid : public ::testing::TestWithParam<ValidCase>
 TEST_P(Utf8Valid, DecodesAndEncodesBackByteForByte)
 {
     const ValidCase& c = GetParam();
+    EXPECT_FALSE(validateUtf8(c.bytes).has_value());
     std::u16string units;
     ASSERT_FALSE(appendUtf16(c.bytes, units).has_value());
     EXPECT_EQ(units, c.units);
@@ -75,30 +76,33 @@ TEST_P(Utf8Invalid, ReportsTheOffsetOfTheFirstFault)
 {
     const InvalidCase& c = GetParam();
     std::u16string units;
-    const auto error = appendUtf16(c.bytes, units);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->offset, c.offset);
-    EXPECT_EQ(error->reason, c.reason);
+    for (const auto error : {appendUtf16(c.bytes, units), validateUtf8(c.bytes)}) {
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->offset, c.offset);
+        EXPECT_EQ(error->reason, c.reason);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf8Invalid,
-    ::testing::Values(InvalidCase{"LoneContinuation", "ab\x80", 2, "unexpected continuation byte"},
-                      InvalidCase{"OverlongSlash", "x\xC0\xAF", 1, "overlong encoding"},
-                      InvalidCase{"OverlongC1", "\xC1\xBF", 0, "overlong encoding"},
-                      InvalidCase{"OverlongThreeBytes", "\xE0\x80\xAF", 0, "overlong encoding"},
-                      InvalidCase{"OverlongFourBytes", "\xF0\x8F\xBF\xBF", 0, "overlong encoding"},
-                      InvalidCase{"HighSurrogate", "ok\xED\xA0\x80", 2, "encoded surrogate"},
-                      InvalidCase{"LowSurrogate", "\xED\xBF\xBF", 0, "encoded surrogate"},
-                      InvalidCase{"AboveLastCodePoint", "\xF4\x90\x80\x80", 0,
-                                  "code point above U+10FFFF"},
-                      InvalidCase{"F5", "\xF5\x80\x80\x80", 0, "byte that never occurs in UTF-8"},
-                      InvalidCase{"FF", "a\xFF", 1, "byte that never occurs in UTF-8"},
-                      InvalidCase{"TruncatedAtEnd", "abc\xE2\x82", 3, "truncated sequence"},
-                      InvalidCase{"TruncatedBeforeAscii", "\xE2\x82z", 0, "truncated sequence"},
-                      InvalidCase{"TruncatedFourBytes", "\xF0\x9F\x98", 0, "truncated sequence"},
-                      InvalidCase{"FaultAfterValidText", "\xC3\xA9\xF0\x9F\x98\x80\xC3", 6,
-                                  "truncated sequence"}),
+    ::testing::Values(
+        InvalidCase{"LoneContinuation", "ab\x80", 2, "unexpected continuation byte"},
+        InvalidCase{"OverlongSlash", "x\xC0\xAF", 1, "overlong encoding"},
+        InvalidCase{"OverlongC1", "\xC1\xBF", 0, "overlong encoding"},
+        InvalidCase{"OverlongThreeBytes", "\xE0\x80\xAF", 0, "overlong encoding"},
+        InvalidCase{"OverlongFourBytes", "\xF0\x8F\xBF\xBF", 0, "overlong encoding"},
+        InvalidCase{"HighSurrogate", "ok\xED\xA0\x80", 2, "encoded surrogate"},
+        InvalidCase{"LowSurrogate", "\xED\xBF\xBF", 0, "encoded surrogate"},
+        InvalidCase{"AboveLastCodePoint", "\xF4\x90\x80\x80", 0, "code point above U+10FFFF"},
+        InvalidCase{"F5", "\xF5\x80\x80\x80", 0, "byte that never occurs in UTF-8"},
+        InvalidCase{"FF", "a\xFF", 1, "byte that never occurs in UTF-8"},
+        InvalidCase{"TruncatedAtEnd", "abc\xE2\x82", 3, "truncated sequence"},
+        InvalidCase{"TruncatedBeforeAscii", "\xE2\x82z", 0, "truncated sequence"},
+        InvalidCase{"TruncatedFourBytes", "\xF0\x9F\x98", 0, "truncated sequence"},
+        InvalidCase{"FaultAfterValidText", "\xC3\xA9\xF0\x9F\x98\x80\xC3", 6, "truncated sequence"},
+        InvalidCase{"FaultAfterLongAsciiRuns",
+                    std::string(37, 'a') + "\xC3\xA9" + std::string(35, 'b') + "\xFF", 74,
+                    "byte that never occurs in UTF-8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every code point outside the surrogates survives UTF-8 -> UTF-16 -> UTF-8.

@@ -1,0 +1,53 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kelvane::cli {
+
+// The bytes of a whole input: a regular file mapped read-only, or a growable
+// block that reading fills. A mapping costs neither a copy nor a cleared page
+// per 4 KiB. A block's bytes are not cleared when it grows, since reading is
+// about to overwrite them; a large first block asks for transparent huge pages
+// where the system has them, and growth goes through realloc, which moves
+// large blocks by remapping them instead of copying.
+class ByteBuffer
+{
+public:
+    ByteBuffer() = default;
+    ~ByteBuffer();
+    ByteBuffer(ByteBuffer&& other) noexcept;
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept;
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
+
+    char* data() { return data_; }
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    std::string_view view() const { return {data_, size_}; }
+
+    // Makes room for at least `capacity` bytes, keeping the content; throws
+    // std::bad_alloc when there is no memory for it.
+    void reserve(std::size_t capacity);
+
+    // Maps the first `size` bytes of the regular file `fd` in place of the
+    // content and returns true, or returns false and changes nothing. The
+    // mapping is read-only: data() must not be written to after this.
+    bool mapFile(int fd, std::size_t size);
+
+    // Sets the size to `size`, which must not exceed the capacity.
+    void setSize(std::size_t size) { size_ = size; }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    bool mapped_ = false;
+
+    void release();
+};
+
+} // namespace kelvane::cli
