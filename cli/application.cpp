@@ -183,10 +183,8 @@ std::optional<ByteBuffer> Application::readInput(const std::string& file)
         }
     }
 
-    // A regular file is mapped, or else read into one buffer of its size (and
-    // one byte more, to see its end); a pipe doubles the buffer as it fills.
-    // The file offset moves to the end as if the file had been read, for a
-    // command that shares standard input after this one.
+    // A regular file is read into one buffer of its size (and one byte more,
+    // to see its end); a pipe doubles the buffer as it fills.
     ByteBuffer content;
     struct stat info = {};
     std::size_t capacity = std::size_t{1} << 20;
@@ -195,12 +193,6 @@ std::optional<ByteBuffer> Application::readInput(const std::string& file)
         capacity = static_cast<std::size_t>(info.st_size) + 1;
     int readErrno = 0;
     try {
-        if (regular && lseek(fd, 0, SEEK_CUR) == 0 && content.mapFile(fd, capacity - 1)) {
-            lseek(fd, info.st_size, SEEK_SET);
-            if (file != "-")
-                close(fd);
-            return content;
-        }
         content.reserve(capacity);
         for (;;) {
             if (content.size() == content.capacity())

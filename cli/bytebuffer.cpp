@@ -37,7 +37,7 @@ ByteBuffer::~ByteBuffer()
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)), mapped_(std::exchange(other.mapped_, false))
+      capacity_(std::exchange(other.capacity_, 0))
 {}
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept
@@ -45,46 +45,17 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept
     std::swap(data_, other.data_);
     std::swap(size_, other.size_);
     std::swap(capacity_, other.capacity_);
-    std::swap(mapped_, other.mapped_);
     return *this;
 }
 
 void ByteBuffer::release()
 {
-#if __has_include(<sys/mman.h>)
-    if (mapped_) {
-        munmap(data_, capacity_);
-        return;
-    }
-#endif
     std::free(data_);
-}
-
-bool ByteBuffer::mapFile([[maybe_unused]] int fd, [[maybe_unused]] std::size_t size)
-{
-#if __has_include(<sys/mman.h>)
-    if (size == 0)
-        return false;
-    int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-    flags |= MAP_POPULATE;
-#endif
-    void* mapped = mmap(nullptr, size, PROT_READ, flags, fd, 0);
-    if (mapped == MAP_FAILED)
-        return false;
-    release();
-    data_ = static_cast<char*>(mapped);
-    size_ = capacity_ = size;
-    mapped_ = true;
-    return true;
-#else
-    return false;
-#endif
 }
 
 void ByteBuffer::reserve(std::size_t capacity)
 {
-    if (capacity <= capacity_ || mapped_)
+    if (capacity <= capacity_)
         return;
     void* grown = std::realloc(data_, capacity);
     if (grown == nullptr)

@@ -8,10 +8,12 @@
 
 namespace kelvane::cli {
 
-// The bytes of a whole input: a regular file mapped read-only, or a growable
-// block that reading fills. A mapping costs neither a copy nor a cleared page
-// per 4 KiB. A block's bytes are not cleared when it grows, since reading is
-// about to overwrite them; a large first block asks for transparent huge pages
+// The bytes of a whole input: a growable block that reading fills. A regular
+// file is read rather than mapped: a mapped file that another program cuts
+// short while it is read would end the process with SIGBUS, and one that
+// changes while it is read could pass the UTF-8 check with other bytes than it
+// is transformed with. A block's bytes are not cleared when it grows, since
+// reading is about to overwrite them; a large first block asks for transparent huge pages
 // where the system has them, and growth goes through realloc, which moves
 // large blocks by remapping them instead of copying.
 class ByteBuffer
@@ -33,11 +35,6 @@ public:
     // std::bad_alloc when there is no memory for it.
     void reserve(std::size_t capacity);
 
-    // Maps the first `size` bytes of the regular file `fd` in place of the
-    // content and returns true, or returns false and changes nothing. The
-    // mapping is read-only: data() must not be written to after this.
-    bool mapFile(int fd, std::size_t size);
-
     // Sets the size to `size`, which must not exceed the capacity.
     void setSize(std::size_t size) { size_ = size; }
 
@@ -45,7 +42,6 @@ private:
     char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
-    bool mapped_ = false;
 
     void release();
 };

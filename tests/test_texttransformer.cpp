@@ -77,8 +77,9 @@ TEST_P(TextTransformerBlocks, EqualsTheWholeTextThroughTheCore)
                 TextTransformer(codebook, direction, blockSize).transform(input);
             ASSERT_FALSE(result.error.has_value());
             ASSERT_EQ(result.output, toUtf8(expected));
-            if (direction == Direction::encrypt)
+            if (direction == Direction::encrypt) {
                 ASSERT_EQ(result.roundTrips, roundTrips(units, codebook));
+            }
         }
     }
 }
