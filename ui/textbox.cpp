@@ -1,0 +1,113 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "textbox.h"
+
+#include <QDropEvent>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace detail {
+
+// Returns true for the units at which inserted plain text starts a new
+// paragraph: QTextCursor::insertText() breaks at these, and at CR LF once.
+bool isParagraphBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xfdd0) ||
+           c == QChar(0xfdd1);
+}
+
+} // namespace detail
+
+TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+// Returns true when putting `text` in place of the units from `start` to
+// `end` would make a line longer than maxLineLength().
+bool TextBox::makesLongLine(qsizetype start, qsizetype end, QStringView text) const
+{
+    const QTextBlock first = document()->findBlock(static_cast<int>(start));
+    const QTextBlock last = document()->findBlock(static_cast<int>(end));
+    const qsizetype before = start - first.position();
+    const qsizetype after = last.position() + last.length() - 1 - end;
+    // Most texts are too short to need their line breaks found.
+    if (before + text.size() + after <= maxLineLength_)
+        return false;
+    qsizetype line = before;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!detail::isParagraphBreak(text[i])) {
+            ++line;
+            continue;
+        }
+        if (line > maxLineLength_)
+            return true;
+        line = 0;
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+    }
+    return line + after > maxLineLength_;
+}
+
+bool TextBox::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source->hasText() && QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+// Takes in the plain text of a paste or a drop, as one undoable edit. Qt's
+// own way would read a source that offers Markdown first as Markdown, and
+// change the text; and it would take in a line too long to show, which the
+// text box then shows as empty. Nothing thrown leaves here.
+void TextBox::insertFromMimeData(const QMimeData* source)
+{
+    if (isReadOnly() || !source || !source->hasText())
+        return;
+    QTextCursor cursor = textCursor();
+    bool editOpen = false;
+    try {
+        const QString text = source->text();
+        if (makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), text)) {
+            refused_ = true;
+            QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
+            return;
+        }
+        cursor.beginEditBlock();
+        editOpen = true;
+        cursor.insertText(text);
+        cursor.endEditBlock();
+        editOpen = false;
+        setTextCursor(cursor);
+        ensureCursorVisible();
+    } catch (...) {
+        if (editOpen)
+            cursor.endEditBlock();
+        QMetaObject::invokeMethod(this, &TextBox::insertFailed, Qt::QueuedConnection);
+    }
+}
+
+// Moving text within the text box first removes it, which joins the lines
+// on either side of it, and then inserts it at the drop point, all in one
+// edit. If either step would make a line too long, the whole move is taken
+// back.
+void TextBox::dropEvent(QDropEvent* event)
+{
+    const bool moveWithin = event->dropAction() == Qt::MoveAction && event->source() == viewport();
+    if (!moveWithin) {
+        QPlainTextEdit::dropEvent(event);
+        return;
+    }
+    // A copy of the cursor follows the edits: it ends up in the joined line.
+    const QTextCursor joined = textCursor();
+    const int undoSteps = document()->availableUndoSteps();
+    refused_ = false;
+    QPlainTextEdit::dropEvent(event);
+    const bool tooLong = joined.block().length() - 1 > maxLineLength_;
+    if (tooLong && !refused_)
+        QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
+    if ((tooLong || refused_) && document()->availableUndoSteps() > undoSteps) {
+        undo();
+        document()->clearUndoRedoStacks(QTextDocument::RedoStack);
+    }
+    refused_ = false;
+}
