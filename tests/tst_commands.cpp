@@ -3,12 +3,16 @@
 // into the text box, and that every change can be undone and nothing is lost.
 
 #include "frmkelvane.h"
+#include "textbox.h"
 #include "windowcontrols.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -194,6 +198,8 @@ private Q_SLOTS:
     void exactUnits_data();
     void exactUnits();
     void lineTooLongIsRefusedUnbuilt();
+    void pasteOrDrop_data();
+    void pasteOrDrop();
     void digitsQuestion_data();
     void digitsQuestion();
     void undoAndRedo_data();
@@ -210,10 +216,13 @@ private:
     }
     QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
     QComboBox* key() const { return control<QComboBox>("cboKey"); }
-    // Presses Encrypt for 'E' and Decrypt for 'D'.
+    // Presses Encrypt for 'E', Decrypt for 'D' and Clear for 'C'.
     void press(QChar command)
     {
-        control<QPushButton>(command == 'E' ? "cmdEncrypt" : "cmdDecrypt")->click();
+        control<QPushButton>(command == 'E'   ? "cmdEncrypt"
+                             : command == 'D' ? "cmdDecrypt"
+                                              : "cmdClear")
+            ->click();
     }
     void start(frmKelvane* window);
 
@@ -455,6 +464,103 @@ void TestCommands::lineTooLongIsRefusedUnbuilt()
     QVERIFY(unitsIn(text()) == plain);
 }
 
+void TestCommands::pasteOrDrop_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("start"); // the selection that the paste replaces
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("how"); // "paste", "drop" at the end of the first line, "markdown"
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<QString>("after"); // the text before, when refused
+
+    // The text box takes in lines of up to 10 units here.
+    QTest::newRow("paste up to the limit") << "abcd" << 4 << 4 << "paste"
+                                           << "efghij"
+                                           << "abcdefghij";
+    QTest::newRow("paste one unit over the limit is refused") << "abcd" << 4 << 4 << "paste"
+                                                              << "efghijk"
+                                                              << "abcd";
+    QTest::newRow("paste in place of a selection, up to the limit")
+        << "abcdXYZ" << 2 << 7 << "paste"
+        << "cdefghij"
+        << "abcdefghij";
+    QTest::newRow("paste of lines, each up to the limit, CR LF one break")
+        << "abcd" << 4 << 4 << "paste"
+        << "efghij\r\n0123456789\rxy"
+        << "abcdefghij\n0123456789\nxy";
+    QTest::newRow("paste whose last line joins the text after it is refused")
+        << "abcd\nok" << 0 << 0 << "paste"
+        << "0123456789\nxyz0123"
+        << "abcd\nok";
+    QTest::newRow("paste after a line break, up to the limit") << "abcd\nok" << 5 << 5 << "paste"
+                                                               << "01234567"
+                                                               << "abcd\n01234567ok";
+    QTest::newRow("drop up to the limit") << "abcd" << 0 << 0 << "drop"
+                                          << "efghij"
+                                          << "abcdefghij";
+    QTest::newRow("drop one unit over the limit is refused") << "abcd" << 0 << 0 << "drop"
+                                                             << "efghijk"
+                                                             << "abcd";
+    QTest::newRow("Markdown offered first is pasted as its plain text")
+        << "" << 0 << 0 << "markdown"
+        << "**a** _b_"
+        << "**a** _b_";
+}
+
+// Pasted and dropped text goes in unit for unit, unless it would make a line
+// longer than the text box shows: then the text and its undo history stay as
+// they were, and a message says why.
+void TestCommands::pasteOrDrop()
+{
+    QFETCH(QString, before);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(QString, how);
+    QFETCH(QString, inserted);
+    QFETCH(QString, after);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(10);
+    box->setPlainText(before);
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    const int undoSteps = box->document()->availableUndoSteps();
+
+    auto* data = new QMimeData;
+    if (how == "markdown")
+        data->setData("text/markdown", inserted.toUtf8());
+    data->setText(inserted);
+    if (how == "drop") {
+        const QPoint endOfFirstLine(box->viewport()->width() - 4, 4);
+        // Qt hands a drop only to the widget that a drag entered.
+        QDragEnterEvent enter(endOfFirstLine, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &enter);
+        QDropEvent drop(endOfFirstLine, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &drop);
+        delete data;
+    } else {
+        QApplication::clipboard()->setMimeData(data);
+        box->paste();
+    }
+    QCoreApplication::processEvents();
+
+    QCOMPARE(unitsIn(box), after);
+    const bool refused = after == before;
+    QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
+    QCOMPARE(boxes_->titlesAndTexts(),
+             refused ? QStringList{"Kelvane Encryptor | The text box cannot show a line of more "
+                                   "than 10 characters, and this text would make one. The text "
+                                   "has been left unchanged."}
+                     : QStringList());
+    // One Ctrl+Z takes a paste or a drop back whole.
+    if (!refused) {
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(unitsIn(box), before);
+    }
+}
+
 void TestCommands::digitsQuestion_data()
 {
     QTest::addColumn<QString>("plain");
@@ -585,6 +691,9 @@ void TestCommands::failureLeavesTextIntact_data()
         << none << std::optional(Written::half) << QChar('E') << notShownMessage;
     QTest::newRow("Decrypt fails after writing all, while showing it")
         << none << std::optional(Written::all) << QChar('D') << notShownMessage;
+    QTest::newRow("Clear fails after emptying the text box")
+        << none << std::optional(Written::all) << QChar('C')
+        << "Kelvane Encryptor | The text could not be cleared. It has been left unchanged.";
 }
 
 void TestCommands::failureLeavesTextIntact()
@@ -623,7 +732,9 @@ void TestCommands::failureLeavesTextIntact()
     window->failure = nullptr;
     window->writeFailsAfter.reset();
     press(command);
-    QCOMPARE(unitsIn(text()), command == 'E' ? encrypted(plain, "2") : decrypted(plain, "2"));
+    QCOMPARE(unitsIn(text()), command == 'E'   ? encrypted(plain, "2")
+                              : command == 'D' ? decrypted(plain, "2")
+                                               : QString());
 }
 
 void TestCommands::wrongKeyThenUndo()
