@@ -200,6 +200,8 @@ private Q_SLOTS:
     void lineTooLongIsRefusedUnbuilt();
     void pasteOrDrop_data();
     void pasteOrDrop();
+    void commandsKeepTheLineLimit_data();
+    void commandsKeepTheLineLimit();
     void digitsQuestion_data();
     void digitsQuestion();
     void undoAndRedo_data();
@@ -559,6 +561,41 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(unitsIn(box), before);
     }
+}
+
+void TestCommands::commandsKeepTheLineLimit_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<bool>("refused");
+
+    // Key 4 codes letters in 10 units and the space in 4; lines of up to 40 here.
+    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << false;
+    QTest::newRow("Encrypt to a line of 54 is refused") << "abcd e" << QChar('E') << true;
+    QTest::newRow("Decrypt a line of 50 to one of 5")
+        << encrypted("abcde", "4") << QChar('D') << false;
+}
+
+// Encrypt and Decrypt refuse a result with a line longer than the text box
+// takes in, by the same limit as pasting.
+void TestCommands::commandsKeepTheLineLimit()
+{
+    QFETCH(QString, plain);
+    QFETCH(QChar, command);
+    QFETCH(bool, refused);
+
+    control<TextBox>("txtEncrypt")->setMaxLineLength(40);
+    text()->setPlainText(plain);
+    key()->setEditText("4");
+    press(command);
+    QCOMPARE(unitsIn(text()), refused          ? plain
+                              : command == 'E' ? encrypted(plain, "4")
+                                               : decrypted(plain, "4"));
+    QCOMPARE(boxes_->titlesAndTexts(),
+             refused ? QStringList{"Kelvane Encryptor | The result would have a line of more than "
+                                   "40 characters, too long for the text box to show. The text "
+                                   "has been left unchanged."}
+                     : QStringList());
 }
 
 void TestCommands::digitsQuestion_data()

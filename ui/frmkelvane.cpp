@@ -167,27 +167,6 @@ std::size_t longestLine(std::u16string_view text)
     }
 }
 
-// The size of a cipher text and the length of its longest line.
-struct EncryptedSize
-{
-    std::size_t total = 0;
-    std::size_t longestLine = 0;
-};
-
-// Returns the size of the cipher text of `document`'s text, reading it one
-// paragraph at a time, so that refusing a large text takes no copy of it.
-EncryptedSize encryptedSize(const QTextDocument* document, const kelvane::Codebook& codebook)
-{
-    EncryptedSize size;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
-        size.total += line + 1; // and the line feed that ends it, but for the last
-        size.longestLine = std::max(size.longestLine, line);
-    }
-    size.total -= 1;
-    return size;
-}
-
 const char* const tooLarge = QT_TRANSLATE_NOOP(
     "frmKelvane", "The text is too large to process. It has been left unchanged.");
 const char* const lineTooLong = QT_TRANSLATE_NOOP(
@@ -205,6 +184,64 @@ const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t re
     if (resultLine > maxLine)
         return lineTooLong;
     return nullptr;
+}
+
+// What sizing a cipher text found out.
+struct Sizing
+{
+    const char* refusal = nullptr; // why the text box cannot show the result
+    bool unchanged = false;        // the text holds no alphabet character
+};
+
+// Returns whether encrypting the text of `document` with `codebook` gives a
+// result that the text box, showing lines of up to `maxLine` units, can
+// show in place of the text. Every unit encrypts to at least one unit and to
+// at most `widest`, so the text's length often decides without reading it;
+// otherwise it is read a paragraph at a time, without a copy of the whole
+// text, and only until that decides.
+Sizing sizeEncrypted(const QTextDocument* document, const kelvane::Codebook& codebook,
+                     std::size_t maxLine)
+{
+    const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
+    if (textSize > maxTextBoxUnits)
+        return {tooLarge};
+    const std::size_t room = maxTextBoxUnits - textSize; // for the result, beside the text
+    const std::size_t widest =
+        std::max(codebook.longCodeLength(), kelvane::Codebook::shortCodeLength);
+    std::size_t read = 0;  // units of the text read or skipped, line feeds included
+    std::size_t total = 0; // their units in the result; at most, once any is skipped
+    bool skipped = false;
+    bool longLine = false;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.previous().isValid()) {
+            ++read; // the line feed before this paragraph
+            ++total;
+        }
+        const auto length = static_cast<std::size_t>(block.length() - 1);
+        const bool fits = total + (textSize - read) * widest <= room;
+        if (fits && longLine)
+            return {lineTooLong};
+        read += length;
+        if (fits && length * widest <= maxLine) {
+            total += length * widest;
+            skipped = true;
+            continue;
+        }
+        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
+        total += line;
+        longLine = longLine || line > maxLine;
+        // A text that grows at all grows past the room when what is left
+        // cannot shrink below it.
+        if (!skipped && total > read && total + (textSize - read) > room)
+            return {tooLarge};
+    }
+    if (!skipped && total == textSize)
+        return {nullptr, true};
+    if (total > room)
+        return {tooLarge};
+    if (longLine)
+        return {lineTooLong};
+    return {};
 }
 
 // Returns `count` with its digits grouped by commas, as the messages write it.
@@ -502,10 +539,10 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
         const auto maxLine = static_cast<std::size_t>(txtEncrypt->maxLineLength());
         if (encrypting) {
-            const detail::EncryptedSize size = detail::encryptedSize(document, *codebook);
-            if (size.total == textSize)
+            const detail::Sizing sizing = detail::sizeEncrypted(document, *codebook, maxLine);
+            if (sizing.unchanged)
                 return;
-            failure = detail::refusal(textSize, size.total, size.longestLine, maxLine);
+            failure = sizing.refusal;
             if (failure) {
                 tellFailure(failure);
                 return;
