@@ -471,7 +471,8 @@ void TestCommands::pasteOrDrop_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("start"); // the selection that the paste replaces
     QTest::addColumn<int>("end");
-    QTest::addColumn<QString>("how"); // "paste", "drop" at the end of the first line, "markdown"
+    // "paste", "drop" at the end of the first line, "markdown" (a paste), or a key
+    QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("after"); // the text before, when refused
 
@@ -503,15 +504,33 @@ void TestCommands::pasteOrDrop_data()
     QTest::newRow("drop one unit over the limit is refused") << "abcd" << 0 << 0 << "drop"
                                                              << "efghijk"
                                                              << "abcd";
+    QTest::newRow("Backspace joining lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 7 << 7 << "Backspace"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("Delete joining lines of 5 and 5") << "abcde\nfghij" << 5 << 5 << "Delete"
+                                                     << ""
+                                                     << "abcdefghij";
+    QTest::newRow("typing over a selection, joining lines of 5 and 4")
+        << "abcdef\nghijk" << 5 << 8 << "x"
+        << ""
+        << "abcdexhijk";
+    QTest::newRow("typing over a selection that joins lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 6 << 7 << "x"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("typing at the end of a full line is refused") << "abcdefghij" << 10 << 10 << "x"
+                                                                 << ""
+                                                                 << "abcdefghij";
     QTest::newRow("Markdown offered first is pasted as its plain text")
         << "" << 0 << 0 << "markdown"
         << "**a** _b_"
         << "**a** _b_";
 }
 
-// Pasted and dropped text goes in unit for unit, unless it would make a line
-// longer than the text box shows: then the text and its undo history stay as
-// they were, and a message says why.
+// Pasted, dropped and typed text goes in unit for unit, and deleting joins
+// lines, unless that would make a line longer than the text box shows: then
+// the text and its undo history stay as they were, and a message says why.
 void TestCommands::pasteOrDrop()
 {
     QFETCH(QString, before);
@@ -530,19 +549,25 @@ void TestCommands::pasteOrDrop()
     box->setTextCursor(cursor);
     const int undoSteps = box->document()->availableUndoSteps();
 
-    auto* data = new QMimeData;
-    if (how == "markdown")
-        data->setData("text/markdown", inserted.toUtf8());
-    data->setText(inserted);
-    if (how == "drop") {
+    if (how == "Backspace" || how == "Delete" || how == "x") {
+        QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
+                             : how == "Delete"  ? Qt::Key_Delete
+                                                : Qt::Key_X);
+    } else if (how == "drop") {
+        QMimeData data;
+        data.setText(inserted);
         const QPoint endOfFirstLine(box->viewport()->width() - 4, 4);
         // Qt hands a drop only to the widget that a drag entered.
-        QDragEnterEvent enter(endOfFirstLine, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &enter);
-        QDropEvent drop(endOfFirstLine, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &drop);
-        delete data;
     } else {
+        auto* data = new QMimeData; // the clipboard takes it
+        if (how == "markdown")
+            data->setData("text/markdown", inserted.toUtf8());
+        data->setText(inserted);
         QApplication::clipboard()->setMimeData(data);
         box->paste();
     }
@@ -553,7 +578,7 @@ void TestCommands::pasteOrDrop()
     QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
     QCOMPARE(boxes_->titlesAndTexts(),
              refused ? QStringList{"Kelvane Encryptor | The text box cannot show a line of more "
-                                   "than 10 characters, and this text would make one. The text "
+                                   "than 10 characters, and this change would make one. The text "
                                    "has been left unchanged."}
                      : QStringList());
     // One Ctrl+Z takes a paste or a drop back whole.

@@ -609,14 +609,14 @@ void frmKelvane::tellFailure(const char* failure)
     }
 }
 
-// Tells the user that a paste or a drop was refused, since it would have made
-// a line too long for the text box to show.
+// Tells the user that a paste, a drop or a key was refused, since it would
+// have made a line too long for the text box to show.
 void frmKelvane::tellLineTooLong()
 {
     try {
         detail::tell(this, tr("Kelvane Encryptor"),
                      tr("The text box cannot show a line of more than %1 characters, and this "
-                        "text would make one. The text has been left unchanged.")
+                        "change would make one. The text has been left unchanged.")
                          .arg(detail::groupedNumber(txtEncrypt->maxLineLength())));
     } catch (...) {
     }

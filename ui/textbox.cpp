@@ -4,6 +4,8 @@
 #include "textbox.h"
 
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QTextBlock>
@@ -110,4 +112,40 @@ void TextBox::dropEvent(QDropEvent* event)
         document()->clearUndoRedoStacks(QTextDocument::RedoStack);
     }
     refused_ = false;
+}
+
+// Returns true when `event` would delete or type text that makes a line
+// longer than maxLineLength(): deleting a line break joins two lines, and
+// typing over a selection joins the lines on either side of it. Deleting a
+// word at a line's end is taken as deleting the line break alone.
+bool TextBox::makesLongLine(const QKeyEvent* event) const
+{
+    const QTextCursor cursor = textCursor();
+    const bool back =
+        event->key() == Qt::Key_Backspace || event->matches(QKeySequence::DeleteStartOfWord);
+    const bool forward =
+        event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteEndOfWord);
+    const bool deletes = back || forward || event->matches(QKeySequence::Cut);
+    const QString typed = event->text();
+    const bool types = !typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t') &&
+                       !(event->modifiers() & Qt::ControlModifier);
+    const qsizetype position = cursor.position();
+    if (cursor.hasSelection() && (deletes || types))
+        return makesLongLine(cursor.selectionStart(), cursor.selectionEnd(),
+                             deletes ? QString() : typed);
+    if (back && cursor.atBlockStart() && position > 0)
+        return makesLongLine(position - 1, position, {});
+    if (forward && cursor.atBlockEnd() && !cursor.atEnd())
+        return makesLongLine(position, position + 1, {});
+    return types && makesLongLine(position, position, typed);
+}
+
+void TextBox::keyPressEvent(QKeyEvent* event)
+{
+    if (!isReadOnly() && makesLongLine(event)) {
+        event->accept();
+        QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

@@ -28,8 +28,8 @@ public:
     void setMaxLineLength(qsizetype length) { maxLineLength_ = length; }
 
 Q_SIGNALS:
-    // Emitted, after the event, when a paste or a drop was refused because
-    // it would have made a line longer than maxLineLength().
+    // Emitted, after the event, when a paste, a drop or a key was refused
+    // because it would have made a line longer than maxLineLength().
     void lineTooLong();
     // Emitted, after the event, when a paste or a drop failed, for want of
     // memory, and was taken back.
@@ -39,9 +39,11 @@ protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool makesLongLine(qsizetype start, qsizetype end, QStringView text) const;
+    bool makesLongLine(const QKeyEvent* event) const;
 
     qsizetype maxLineLength_ = defaultMaxLineLength;
     bool refused_ = false; // a paste or drop was refused during the current drop
