@@ -127,8 +127,9 @@ bool TextBox::makesLongLine(const QKeyEvent* event) const
         event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteEndOfWord);
     const bool deletes = back || forward || event->matches(QKeySequence::Cut);
     const QString typed = event->text();
-    const bool types = !typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t') &&
-                       !(event->modifiers() & Qt::ControlModifier);
+    // Tab moves the focus; it types nothing.
+    const bool types =
+        !typed.isEmpty() && typed.front().isPrint() && !(event->modifiers() & Qt::ControlModifier);
     const qsizetype position = cursor.position();
     if (cursor.hasSelection() && (deletes || types))
         return makesLongLine(cursor.selectionStart(), cursor.selectionEnd(),
