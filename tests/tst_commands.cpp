@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -200,6 +201,8 @@ private Q_SLOTS:
     void lineTooLongIsRefusedUnbuilt();
     void pasteOrDrop_data();
     void pasteOrDrop();
+    void menuCutKeepsTheLineLimit_data();
+    void menuCutKeepsTheLineLimit();
     void commandsKeepTheLineLimit_data();
     void commandsKeepTheLineLimit();
     void digitsQuestion_data();
@@ -586,6 +589,47 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(unitsIn(box), before);
     }
+}
+
+void TestCommands::menuCutKeepsTheLineLimit_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("enabled");
+
+    // "abcdef\nghijk", lines of up to 10.
+    QTest::newRow("selection whose removal joins lines of 5 and 4") << 5 << 8 << true;
+    QTest::newRow("selection whose removal joins lines of 6 and 5") << 6 << 7 << false;
+}
+
+// The context menu's Cut and Delete are disabled where they would join lines
+// into one longer than the text box shows.
+void TestCommands::menuCutKeepsTheLineLimit()
+{
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(bool, enabled);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(10);
+    box->setPlainText("abcdef\nghijk");
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                            box->viewport()->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(box->viewport(), &event);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QStringList removing;
+    for (const QAction* action : menu->actions()) {
+        if (action->objectName() == "edit-cut" || action->objectName() == "edit-delete")
+            removing << action->objectName() + (action->isEnabled() ? " on" : " off");
+    }
+    menu->close();
+    const QString state = enabled ? " on" : " off";
+    QCOMPARE(removing, (QStringList{"edit-cut" + state, "edit-delete" + state}));
 }
 
 void TestCommands::commandsKeepTheLineLimit_data()

@@ -3,9 +3,12 @@
 
 #include "textbox.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QTextBlock>
@@ -149,4 +152,22 @@ void TextBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+// Qt's own menu, with Cut and Delete disabled while removing the selection
+// would join lines into one too long to show.
+void TextBox::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu(event->pos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection() &&
+        makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), QString())) {
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == QLatin1String("edit-cut") ||
+                action->objectName() == QLatin1String("edit-delete"))
+                action->setEnabled(false);
+        }
+    }
+    menu->popup(event->globalPos());
 }

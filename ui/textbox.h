@@ -40,6 +40,7 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     bool makesLongLine(qsizetype start, qsizetype end, QStringView text) const;
