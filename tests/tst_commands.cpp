@@ -3,12 +3,17 @@
 // into the text box, and that every change can be undone and nothing is lost.
 
 #include "frmkelvane.h"
+#include "textbox.h"
 #include "windowcontrols.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -194,6 +199,12 @@ private Q_SLOTS:
     void exactUnits_data();
     void exactUnits();
     void lineTooLongIsRefusedUnbuilt();
+    void pasteOrDrop_data();
+    void pasteOrDrop();
+    void menuCutKeepsTheLineLimit_data();
+    void menuCutKeepsTheLineLimit();
+    void commandsKeepTheLineLimit_data();
+    void commandsKeepTheLineLimit();
     void digitsQuestion_data();
     void digitsQuestion();
     void undoAndRedo_data();
@@ -210,10 +221,13 @@ private:
     }
     QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
     QComboBox* key() const { return control<QComboBox>("cboKey"); }
-    // Presses Encrypt for 'E' and Decrypt for 'D'.
+    // Presses Encrypt for 'E', Decrypt for 'D' and Clear for 'C'.
     void press(QChar command)
     {
-        control<QPushButton>(command == 'E' ? "cmdEncrypt" : "cmdDecrypt")->click();
+        control<QPushButton>(command == 'E'   ? "cmdEncrypt"
+                             : command == 'D' ? "cmdDecrypt"
+                                              : "cmdClear")
+            ->click();
     }
     void start(frmKelvane* window);
 
@@ -455,6 +469,204 @@ void TestCommands::lineTooLongIsRefusedUnbuilt()
     QVERIFY(unitsIn(text()) == plain);
 }
 
+void TestCommands::pasteOrDrop_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("start"); // the selection that the paste replaces
+    QTest::addColumn<int>("end");
+    // "paste", "drop" at the end of the first line, "markdown" (a paste), or a key
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<QString>("after"); // the text before, when refused
+
+    // The text box takes in lines of up to 10 units here.
+    QTest::newRow("paste up to the limit") << "abcd" << 4 << 4 << "paste"
+                                           << "efghij"
+                                           << "abcdefghij";
+    QTest::newRow("paste one unit over the limit is refused") << "abcd" << 4 << 4 << "paste"
+                                                              << "efghijk"
+                                                              << "abcd";
+    QTest::newRow("paste in place of a selection, up to the limit")
+        << "abcdXYZ" << 2 << 7 << "paste"
+        << "cdefghij"
+        << "abcdefghij";
+    QTest::newRow("paste of lines, each up to the limit, CR LF one break")
+        << "abcd" << 4 << 4 << "paste"
+        << "efghij\r\n0123456789\rxy"
+        << "abcdefghij\n0123456789\nxy";
+    QTest::newRow("paste whose last line joins the text after it is refused")
+        << "abcd\nok" << 0 << 0 << "paste"
+        << "0123456789\nxyz0123"
+        << "abcd\nok";
+    QTest::newRow("paste after a line break, up to the limit") << "abcd\nok" << 5 << 5 << "paste"
+                                                               << "01234567"
+                                                               << "abcd\n01234567ok";
+    QTest::newRow("drop up to the limit") << "abcd" << 0 << 0 << "drop"
+                                          << "efghij"
+                                          << "abcdefghij";
+    QTest::newRow("drop one unit over the limit is refused") << "abcd" << 0 << 0 << "drop"
+                                                             << "efghijk"
+                                                             << "abcd";
+    QTest::newRow("Backspace joining lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 7 << 7 << "Backspace"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("Delete joining lines of 5 and 5") << "abcde\nfghij" << 5 << 5 << "Delete"
+                                                     << ""
+                                                     << "abcdefghij";
+    QTest::newRow("typing over a selection, joining lines of 5 and 4")
+        << "abcdef\nghijk" << 5 << 8 << "x"
+        << ""
+        << "abcdexhijk";
+    QTest::newRow("typing over a selection that joins lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 6 << 7 << "x"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("typing at the end of a full line is refused") << "abcdefghij" << 10 << 10 << "x"
+                                                                 << ""
+                                                                 << "abcdefghij";
+    QTest::newRow("Markdown offered first is pasted as its plain text")
+        << "" << 0 << 0 << "markdown"
+        << "**a** _b_"
+        << "**a** _b_";
+}
+
+// Pasted, dropped and typed text goes in unit for unit, and deleting joins
+// lines, unless that would make a line longer than the text box shows: then
+// the text and its undo history stay as they were, and a message says why.
+void TestCommands::pasteOrDrop()
+{
+    QFETCH(QString, before);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(QString, how);
+    QFETCH(QString, inserted);
+    QFETCH(QString, after);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(10);
+    box->setPlainText(before);
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    const int undoSteps = box->document()->availableUndoSteps();
+
+    if (how == "Backspace" || how == "Delete" || how == "x") {
+        QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
+                             : how == "Delete"  ? Qt::Key_Delete
+                                                : Qt::Key_X);
+    } else if (how == "drop") {
+        QMimeData data;
+        data.setText(inserted);
+        const QPoint endOfFirstLine(box->viewport()->width() - 4, 4);
+        // Qt hands a drop only to the widget that a drag entered.
+        QDragEnterEvent enter(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &enter);
+        QDropEvent drop(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &drop);
+    } else {
+        auto* data = new QMimeData; // the clipboard takes it
+        if (how == "markdown")
+            data->setData("text/markdown", inserted.toUtf8());
+        data->setText(inserted);
+        QApplication::clipboard()->setMimeData(data);
+        box->paste();
+    }
+    QCoreApplication::processEvents();
+
+    QCOMPARE(unitsIn(box), after);
+    const bool refused = after == before;
+    QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
+    QCOMPARE(boxes_->titlesAndTexts(),
+             refused ? QStringList{"Kelvane Encryptor | The text box cannot show a line of more "
+                                   "than 10 characters, and this change would make one. The text "
+                                   "has been left unchanged."}
+                     : QStringList());
+    // One Ctrl+Z takes a paste or a drop back whole.
+    if (!refused) {
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(unitsIn(box), before);
+    }
+}
+
+void TestCommands::menuCutKeepsTheLineLimit_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("enabled");
+
+    // "abcdef\nghijk", lines of up to 10.
+    QTest::newRow("selection whose removal joins lines of 5 and 4") << 5 << 8 << true;
+    QTest::newRow("selection whose removal joins lines of 6 and 5") << 6 << 7 << false;
+}
+
+// The context menu's Cut and Delete are disabled where they would join lines
+// into one longer than the text box shows.
+void TestCommands::menuCutKeepsTheLineLimit()
+{
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(bool, enabled);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(10);
+    box->setPlainText("abcdef\nghijk");
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                            box->viewport()->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(box->viewport(), &event);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QStringList removing;
+    for (const QAction* action : menu->actions()) {
+        if (action->objectName() == "edit-cut" || action->objectName() == "edit-delete")
+            removing << action->objectName() + (action->isEnabled() ? " on" : " off");
+    }
+    menu->close();
+    const QString state = enabled ? " on" : " off";
+    QCOMPARE(removing, (QStringList{"edit-cut" + state, "edit-delete" + state}));
+}
+
+void TestCommands::commandsKeepTheLineLimit_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<bool>("refused");
+
+    // Key 4 codes letters in 10 units and the space in 4; lines of up to 40 here.
+    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << false;
+    QTest::newRow("Encrypt to a line of 54 is refused") << "abcd e" << QChar('E') << true;
+    QTest::newRow("Decrypt a line of 50 to one of 5")
+        << encrypted("abcde", "4") << QChar('D') << false;
+}
+
+// Encrypt and Decrypt refuse a result with a line longer than the text box
+// takes in, by the same limit as pasting.
+void TestCommands::commandsKeepTheLineLimit()
+{
+    QFETCH(QString, plain);
+    QFETCH(QChar, command);
+    QFETCH(bool, refused);
+
+    control<TextBox>("txtEncrypt")->setMaxLineLength(40);
+    text()->setPlainText(plain);
+    key()->setEditText("4");
+    press(command);
+    QCOMPARE(unitsIn(text()), refused          ? plain
+                              : command == 'E' ? encrypted(plain, "4")
+                                               : decrypted(plain, "4"));
+    QCOMPARE(boxes_->titlesAndTexts(),
+             refused ? QStringList{"Kelvane Encryptor | The result would have a line of more than "
+                                   "40 characters, too long for the text box to show. The text "
+                                   "has been left unchanged."}
+                     : QStringList());
+}
+
 void TestCommands::digitsQuestion_data()
 {
     QTest::addColumn<QString>("plain");
@@ -585,6 +797,9 @@ void TestCommands::failureLeavesTextIntact_data()
         << none << std::optional(Written::half) << QChar('E') << notShownMessage;
     QTest::newRow("Decrypt fails after writing all, while showing it")
         << none << std::optional(Written::all) << QChar('D') << notShownMessage;
+    QTest::newRow("Clear fails after emptying the text box")
+        << none << std::optional(Written::all) << QChar('C')
+        << "Kelvane Encryptor | The text could not be cleared. It has been left unchanged.";
 }
 
 void TestCommands::failureLeavesTextIntact()
@@ -623,7 +838,9 @@ void TestCommands::failureLeavesTextIntact()
     window->failure = nullptr;
     window->writeFailsAfter.reset();
     press(command);
-    QCOMPARE(unitsIn(text()), command == 'E' ? encrypted(plain, "2") : decrypted(plain, "2"));
+    QCOMPARE(unitsIn(text()), command == 'E'   ? encrypted(plain, "2")
+                              : command == 'D' ? decrypted(plain, "2")
+                                               : QString());
 }
 
 void TestCommands::wrongKeyThenUndo()

@@ -176,6 +176,7 @@ if $require_gui; then
         fail "usr/share/applications/$app_id.desktop is missing"
     fi
     [ ${#icons[@]} -gt 0 ] && pass "${#icons[@]} hicolor icon(s)" || fail "no hicolor icon $app_id.png"
+    grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/$app_id.svg" 2>/dev/null && pass "scalable SVG icon" || fail "usr/share/icons/hicolor/scalable/apps/$app_id.svg is missing or not an SVG file"
     for icon in "${icons[@]}"; do
         [ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
             || fail "${icon#"$root"} is not a PNG file"

@@ -1,5 +1,7 @@
 #include "frmkelvane.h"
 
+#include "textbox.h"
+
 #include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
@@ -151,11 +154,6 @@ QString textOf(const QTextDocument* document)
 // that a command replaces beside the result: both together must fit.
 constexpr std::size_t maxTextBoxUnits = std::numeric_limits<int>::max() - 1;
 
-// Qt lays a paragraph out in one piece and shows nothing at all once its glyph
-// arrays outgrow an int: with the text box's font, 64 Mi units of one
-// paragraph lay out and show, 68.5 M do not (README, "Limits of the window").
-constexpr std::size_t maxLineUnits = std::size_t{64} * 1024 * 1024;
-
 // Returns the length of the longest line of `text`, split at line feeds.
 std::size_t longestLine(std::u16string_view text)
 {
@@ -169,43 +167,87 @@ std::size_t longestLine(std::u16string_view text)
     }
 }
 
-// The size of a cipher text and the length of its longest line.
-struct EncryptedSize
-{
-    std::size_t total = 0;
-    std::size_t longestLine = 0;
-};
-
-// Returns the size of the cipher text of `document`'s text, reading it one
-// paragraph at a time, so that refusing a large text takes no copy of it.
-EncryptedSize encryptedSize(const QTextDocument* document, const kelvane::Codebook& codebook)
-{
-    EncryptedSize size;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
-        size.total += line + 1; // and the line feed that ends it, but for the last
-        size.longestLine = std::max(size.longestLine, line);
-    }
-    size.total -= 1;
-    return size;
-}
-
 const char* const tooLarge = QT_TRANSLATE_NOOP(
     "frmKelvane", "The text is too large to process. It has been left unchanged.");
 const char* const lineTooLong = QT_TRANSLATE_NOOP(
-    "frmKelvane", "The result would have a line of more than 67,108,864 characters, too long for "
-                  "the text box to show. The text has been left unchanged.");
+    "frmKelvane", "The result would have a line of more than %1 characters, too "
+                  "long for the text box to show. The text has been left unchanged.");
 
 // Returns why a result of `resultSize` units whose longest line has
-// `resultLine` units cannot replace a text of `textSize` units in the text
-// box, or nullptr when it can.
-const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t resultLine)
+// `resultLine` units cannot replace a text of `textSize` units in a text box
+// that shows lines of up to `maxLine` units, or nullptr when it can.
+const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t resultLine,
+                    std::size_t maxLine)
 {
     if (textSize > maxTextBoxUnits || resultSize > maxTextBoxUnits - textSize)
         return tooLarge;
-    if (resultLine > maxLineUnits)
+    if (resultLine > maxLine)
         return lineTooLong;
     return nullptr;
+}
+
+// What sizing a cipher text found out.
+struct Sizing
+{
+    const char* refusal = nullptr; // why the text box cannot show the result
+    bool unchanged = false;        // the text holds no alphabet character
+};
+
+// Returns whether encrypting the text of `document` with `codebook` gives a
+// result that the text box, showing lines of up to `maxLine` units, can
+// show in place of the text. Every unit encrypts to at least one unit and to
+// at most `widest`, so the text's length often decides without reading it;
+// otherwise it is read a paragraph at a time, without a copy of the whole
+// text, and only until that decides.
+Sizing sizeEncrypted(const QTextDocument* document, const kelvane::Codebook& codebook,
+                     std::size_t maxLine)
+{
+    const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
+    if (textSize > maxTextBoxUnits)
+        return {tooLarge};
+    const std::size_t room = maxTextBoxUnits - textSize; // for the result, beside the text
+    const std::size_t widest =
+        std::max(codebook.longCodeLength(), kelvane::Codebook::shortCodeLength);
+    std::size_t read = 0;  // units of the text read or skipped, line feeds included
+    std::size_t total = 0; // their units in the result; at most, once any is skipped
+    bool skipped = false;
+    bool longLine = false;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.previous().isValid()) {
+            ++read; // the line feed before this paragraph
+            ++total;
+        }
+        const auto length = static_cast<std::size_t>(block.length() - 1);
+        const bool fits = total + (textSize - read) * widest <= room;
+        if (fits && longLine)
+            return {lineTooLong};
+        read += length;
+        if (fits && length * widest <= maxLine) {
+            total += length * widest;
+            skipped = true;
+            continue;
+        }
+        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
+        total += line;
+        longLine = longLine || line > maxLine;
+        // A text that grows at all grows past the room when what is left
+        // cannot shrink below it.
+        if (!skipped && total > read && total + (textSize - read) > room)
+            return {tooLarge};
+    }
+    if (!skipped && total == textSize)
+        return {nullptr, true};
+    if (total > room)
+        return {tooLarge};
+    if (longLine)
+        return {lineTooLong};
+    return {};
+}
+
+// Returns `count` with its digits grouped by commas, as the messages write it.
+QString groupedNumber(qsizetype count)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count);
 }
 
 // Shows a modal box with `message`, `title` and `buttons`, and returns the
@@ -292,7 +334,7 @@ frmKelvane::frmKelvane(QWidget* parent) : QWidget(parent)
 // Builds the controls at their fixed places, in tab order.
 void frmKelvane::createControls()
 {
-    txtEncrypt = new QPlainTextEdit(this);
+    txtEncrypt = new TextBox(this);
     txtEncrypt->setObjectName(QStringLiteral("txtEncrypt"));
     detail::placeTwips(txtEncrypt, 120, 480, 3615, 3975);
     txtEncrypt->setFont(detail::formFont(9));
@@ -313,6 +355,8 @@ void frmKelvane::createControls()
     txtEncrypt->setPalette(textPalette);
     connect(txtEncrypt->document(), &QTextDocument::contentsChange, this,
             &frmKelvane::updateWrapMode);
+    connect(txtEncrypt, &TextBox::lineTooLong, this, &frmKelvane::tellLineTooLong);
+    connect(txtEncrypt, &TextBox::insertFailed, this, &frmKelvane::tellInsertFailed);
 
     cmdEncrypt = detail::makeButton(QStringLiteral("cmdEncrypt"), tr("Encrypt"),
                                     tr("Encrypts the text with the chosen key"), this);
@@ -493,11 +537,12 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         // characters encrypts to itself.
         const QTextDocument* document = txtEncrypt->document();
         const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
+        const auto maxLine = static_cast<std::size_t>(txtEncrypt->maxLineLength());
         if (encrypting) {
-            const detail::EncryptedSize size = detail::encryptedSize(document, *codebook);
-            if (size.total == textSize)
+            const detail::Sizing sizing = detail::sizeEncrypted(document, *codebook, maxLine);
+            if (sizing.unchanged)
                 return;
-            failure = detail::refusal(textSize, size.total, size.longestLine);
+            failure = sizing.refusal;
             if (failure) {
                 tellFailure(failure);
                 return;
@@ -511,7 +556,8 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         // Decryption never lengthens a text, so building its result costs no
         // more than the text itself; its lines are known only once it is built.
         if (!encrypting) {
-            failure = detail::refusal(textSize, result.size(), detail::longestLine(result));
+            failure =
+                detail::refusal(textSize, result.size(), detail::longestLine(result), maxLine);
             if (failure) {
                 tellFailure(failure);
                 return;
@@ -529,8 +575,14 @@ void frmKelvane::runCommand(kelvane::Direction direction)
             if (answer != QMessageBox::Yes)
                 return;
         }
-        failure = putResult(
-            QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())), text);
+        const Put put = putText(
+            QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())), &text);
+        if (put == Put::takenBack)
+            failure = QT_TR_NOOP("The result could not be shown in the text box. The text has been "
+                                 "left unchanged.");
+        else if (put == Put::damaged)
+            failure = QT_TR_NOOP("The result could not be shown in the text box, and its former "
+                                 "text could not be restored completely.");
     } catch (const std::bad_alloc&) {
         failure = detail::tooLarge;
     } catch (const std::length_error&) {
@@ -549,22 +601,46 @@ void frmKelvane::tellFailure(const char* failure)
     if (!failure)
         return;
     try {
-        detail::tell(this, tr("Kelvane Encryptor"), tr(failure));
+        QString message = tr(failure);
+        if (failure == detail::lineTooLong)
+            message = message.arg(detail::groupedNumber(txtEncrypt->maxLineLength()));
+        detail::tell(this, tr("Kelvane Encryptor"), message);
     } catch (...) {
     }
 }
 
-// Puts `result` into the text box in place of `before` as one undoable edit,
-// and returns nullptr; or, when writing or showing it fails, takes the edit
-// back and returns the message that says how the text box was left.
-const char* frmKelvane::putResult(const QString& result, const QString& before)
+// Tells the user that a paste, a drop or a key was refused, since it would
+// have made a line too long for the text box to show.
+void frmKelvane::tellLineTooLong()
+{
+    try {
+        detail::tell(this, tr("Kelvane Encryptor"),
+                     tr("The text box cannot show a line of more than %1 characters, and this "
+                        "change would make one. The text has been left unchanged.")
+                         .arg(detail::groupedNumber(txtEncrypt->maxLineLength())));
+    } catch (...) {
+    }
+}
+
+// Tells the user that a paste or a drop ran out of memory.
+void frmKelvane::tellInsertFailed()
+{
+    tellFailure(QT_TR_NOOP("There was not enough memory to take in all of the pasted or "
+                           "dropped text."));
+}
+
+// Puts `text` into the text box in place of its text as one undoable edit.
+// When writing or showing it fails, takes the edit back and says whether the
+// former text, `before` if given, is there again. Nothing thrown leaves here.
+frmKelvane::Put frmKelvane::putText(const QString& text, const QString* before)
 {
     QTextDocument* document = txtEncrypt->document();
     const int undoSteps = document->availableUndoSteps();
+    const int length = document->characterCount();
     try {
-        replaceText(result);
+        replaceText(text);
         layOutShownText();
-        return nullptr;
+        return Put::done;
     } catch (...) {
     }
     // A part of the edit that was made is one undo step; taking it back also
@@ -574,13 +650,12 @@ const char* frmKelvane::putResult(const QString& result, const QString& before)
             document->undo();
             document->clearUndoRedoStacks(QTextDocument::RedoStack);
         }
-        if (detail::textOf(document) == before)
-            return QT_TR_NOOP(
-                "The result could not be shown in the text box. The text has been left unchanged.");
+        if (document->availableUndoSteps() == undoSteps && document->characterCount() == length &&
+            (!before || detail::textOf(document) == *before))
+            return Put::takenBack;
     } catch (...) {
     }
-    return QT_TR_NOOP("The result could not be shown in the text box, and its former text could "
-                      "not be restored completely.");
+    return Put::damaged;
 }
 
 // Lays out the paragraphs that the text box shows, so that running out of
@@ -596,11 +671,17 @@ void frmKelvane::layOutShownText()
         shown += layout->blockBoundingRect(block).height();
 }
 
-// Empties the text box as one undoable edit and puts the focus in it.
+// Empties the text box as one undoable edit and puts the focus in it. If
+// emptying fails, the text box keeps its text and the user is told so.
 void frmKelvane::clearText()
 {
-    replaceText(QString());
+    const Put put = putText(QString(), nullptr);
     txtEncrypt->setFocus();
+    if (put == Put::takenBack)
+        tellFailure(QT_TR_NOOP("The text could not be cleared. It has been left unchanged."));
+    else if (put == Put::damaged)
+        tellFailure(QT_TR_NOOP("The text could not be cleared, and it could not be restored "
+                               "completely."));
 }
 
 // Ends the program at once, without a question.

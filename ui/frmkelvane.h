@@ -8,11 +8,12 @@
 QT_BEGIN_NAMESPACE
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QTextCursor;
 class QTimer;
 QT_END_NAMESPACE
+
+class TextBox;
 
 namespace kelvane {
 class Codebook;
@@ -57,11 +58,20 @@ private:
     void load();
     void runCommand(kelvane::Direction direction);
     void replaceText(const QString& text);
-    const char* putResult(const QString& result, const QString& before);
+    // How putting a text into the text box ended.
+    enum class Put
+    {
+        done,      // the text box holds the new text
+        takenBack, // it failed, and the text box holds its former text again
+        damaged    // it failed, and the former text could not be restored
+    };
+    Put putText(const QString& text, const QString* before);
     void tellFailure(const char* failure);
+    void tellLineTooLong();
+    void tellInsertFailed();
     void layOutShownText();
 
-    QPlainTextEdit* txtEncrypt;
+    TextBox* txtEncrypt;
     QPushButton* cmdEncrypt;
     QPushButton* cmdDecrypt;
     QPushButton* cmdClear;

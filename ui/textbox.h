@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QPlainTextEdit>
+
+// The window's text box: a plain-text editor that takes in pasted and dropped
+// text as plain text, unit for unit, and refuses text that would make a line
+// longer than it can show.
+class TextBox : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    // Qt lays a paragraph out in one piece and shows nothing at all once its
+    // glyph arrays outgrow an int: with the text box's font, 64 Mi units of
+    // one paragraph lay out and show, 68.5 M do not (README, "Limits of the
+    // window").
+    static constexpr qsizetype defaultMaxLineLength = qsizetype{64} * 1024 * 1024;
+
+    explicit TextBox(QWidget* parent = nullptr);
+
+    // Returns the length of the longest line that the text box takes in.
+    qsizetype maxLineLength() const { return maxLineLength_; }
+    // Sets the length of the longest line that the text box takes in; tests
+    // lower it to try the limit on small texts.
+    void setMaxLineLength(qsizetype length) { maxLineLength_ = length; }
+
+Q_SIGNALS:
+    // Emitted, after the event, when a paste, a drop or a key was refused
+    // because it would have made a line longer than maxLineLength().
+    void lineTooLong();
+    // Emitted, after the event, when a paste or a drop failed, for want of
+    // memory, and was taken back.
+    void insertFailed();
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool makesLongLine(qsizetype start, qsizetype end, QStringView text) const;
+    bool makesLongLine(const QKeyEvent* event) const;
+
+    qsizetype maxLineLength_ = defaultMaxLineLength;
+    bool refused_ = false; // a paste or drop was refused during the current drop
+};
