@@ -4,11 +4,18 @@
 """Prints how long the page in headless Chromium takes from a press of Encrypt
 or Decrypt to the next painted frame, for a 1 MiB text (524,288 UTF-16 units
 in paragraphs of about 300) and for one long paragraph, and how much of that
-the WebAssembly core takes alone.
+the WebAssembly core takes alone. Beside the wall time it prints the page's
+main-thread processor time, which varies less on a busy machine, and the part
+of it that the browser spent laying out.
 
-Usage: bench_page.py build/web/kelvane-encryptor.html [runs]
+Given several pages (say, one built before a change and one after), it loads
+them in turn in one browser for each run, and prints each page's medians as a
+ratio to the first page's.
+
+Usage: bench_page.py PAGE.html [PAGE.html ...] [runs]
 """
 
+import collections
 import pathlib
 import statistics
 import sys
@@ -19,8 +26,11 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
-PAGE = pathlib.Path(sys.argv[1]).resolve()
-RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 5
+PAGES = [pathlib.Path(arg).resolve() for arg in sys.argv[1:] if not arg.isdigit()]
+RUNS = next((int(arg) for arg in sys.argv[1:] if arg.isdigit()), 5)
+TEXTS = [("1 MiB, paragraphs of ~300, key 4", 524288, 300, "4"),
+         ("1 MiB, paragraphs of ~300, key 10", 524288, 300, "10"),
+         ("60K-unit paragraph, key 4", 60000, 10 ** 9, "4")]
 
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
          "--disable-component-update", "--disable-sync", "--no-first-run",
@@ -88,6 +98,34 @@ return box.value.length;
 """
 
 
+def metrics(driver):
+    """Returns the page's main-thread processor time and layout time in ms."""
+    values = {m["name"]: m["value"]
+              for m in driver.execute_cdp_cmd("Performance.getMetrics", {})["metrics"]}
+    return 1000 * values["ThreadTime"], 1000 * values["LayoutDuration"]
+
+
+def measure(driver, page, results):
+    """Loads `page` and appends one run of every text and command to `results`
+    as (wall, main thread, layout) in ms, with the result's length."""
+    driver.get(page.as_uri())
+    WebDriverWait(driver, 10).until(lambda d: d.find_element(
+        By.ID, "frmKelvane").get_attribute("aria-busy") == "false")
+    driver.execute_cdp_cmd("Performance.enable", {"timeDomain": "threadTicks"})
+    for label, units, paragraph, key in TEXTS:
+        driver.execute_script(MAKE_TEXT, units, paragraph, key)
+        lengths = {}
+        for button in ["cmdEncrypt", "cmdDecrypt"]:
+            before = metrics(driver)
+            elapsed, lengths[button] = driver.execute_async_script(TIMED_PRESS, button)
+            after = metrics(driver)
+            results[(label, button.removeprefix("cmd"))].append(
+                (elapsed, after[0] - before[0], after[1] - before[1], lengths[button]))
+        encrypt, decrypt = driver.execute_async_script(TIMED_CORE, key)
+        results[(label, "core encrypt")].append((encrypt, None, None, lengths["cmdEncrypt"]))
+        results[(label, "core decrypt")].append((decrypt, None, None, lengths["cmdDecrypt"]))
+
+
 def main():
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
@@ -96,34 +134,33 @@ def main():
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.set_script_timeout(120)
+    results = {page: collections.defaultdict(list) for page in PAGES}
     try:
-        driver.get(PAGE.as_uri())
-        WebDriverWait(driver, 10).until(lambda d: d.find_element(
-            By.ID, "frmKelvane").get_attribute("aria-busy") == "false")
-        print(f"{'text':36} {'command':12} {'result':>10}  median  min    max   (ms, {RUNS} runs)")
-        for label, units, paragraph, key in [
-                ("1 MiB, paragraphs of ~300, key 4", 524288, 300, "4"),
-                ("1 MiB, paragraphs of ~300, key 10", 524288, 300, "10"),
-                ("60K-unit paragraph, key 4", 60000, 10 ** 9, "4")]:
-            times = {"cmdEncrypt": [], "cmdDecrypt": []}
-            lengths = {}
-            for _ in range(RUNS):
-                driver.execute_script(MAKE_TEXT, units, paragraph, key)
-                for button in times:
-                    elapsed, length = driver.execute_async_script(TIMED_PRESS, button)
-                    times[button].append(elapsed)
-                    lengths[button] = length
-            core = [driver.execute_async_script(TIMED_CORE, key) for _ in range(RUNS)]
-            times["core encrypt"] = [c[0] for c in core]
-            times["core decrypt"] = [c[1] for c in core]
-            lengths["core encrypt"] = lengths["cmdEncrypt"]
-            lengths["core decrypt"] = lengths["cmdDecrypt"]
-            for button, values in times.items():
-                print(f"{label:36} {button.removeprefix('cmd'):12} {lengths[button]:>10,}  "
-                      f"{statistics.median(values):6.0f} {min(values):5.0f} {max(values):6.0f}")
+        for _ in range(RUNS):
+            for page in PAGES:
+                measure(driver, page, results[page])
     finally:
         driver.quit()
         profile.cleanup()
+    print(f"medians of {RUNS} runs, ms: wall (min-max) until the next painted frame; "
+          "main thread; of which layout")
+    first = None
+    for page in PAGES:
+        print(f"{page}:")
+        for (label, command), rows in results[page].items():
+            wall = [row[0] for row in rows]
+            line = (f"  {label:36} {command:12} {rows[0][3]:>10,}  "
+                    f"{statistics.median(wall):6.0f} ({min(wall):5.0f}-{max(wall):5.0f})")
+            if rows[0][1] is not None:
+                line += (f"  thread {statistics.median(r[1] for r in rows):6.0f}"
+                         f"  layout {statistics.median(r[2] for r in rows):6.0f}")
+                if first is not None:
+                    base = first[(label, command)]
+                    line += (f"  x{statistics.median(r[0] for r in base) / statistics.median(wall):.2f}"
+                             f" wall, x{statistics.median(r[1] for r in base) / statistics.median(r[1] for r in rows):.2f}"
+                             " thread")
+            print(line)
+        first = first or results[page]
 
 
 if __name__ == "__main__":
