@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Two commands do everything on a fresh Debian 12 machine:
 #   make run    installs what the window program needs, builds it alone and starts it
 #   make test   installs what is missing, builds everything and runs every test

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Measures encryptText and decryptText on a 4 MiB English-like text with key
 // "4" against two yardsticks from the same run: copying a buffer the size of
 // the cipher text (the memory-bandwidth floor) and the 61 plain whole-text

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times the main window offscreen on large texts: how long it takes from
 // putting a text into the text box, or pressing a button, until the window
 // has been repainted, and how soon a result too large for the text box is

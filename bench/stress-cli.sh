@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Sends a large text through kelvane-cipher in both directions and prints the
 # time and peak memory (max RSS from GNU time) of each run against the size of
 # its input; the decrypted text must equal the original byte for byte.

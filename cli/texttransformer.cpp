@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "texttransformer.h"
 
 #include <algorithm>

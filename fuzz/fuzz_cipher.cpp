@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // libFuzzer target for the cipher core. The input picks a key with its first
 // byte, the lengths of a find and a replacement string with the next two, and
 // the rest is read as 16-bit units: find, replacement, then the text. Every

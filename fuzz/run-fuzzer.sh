@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Runs the cipher fuzzer for a bounded time from the committed seeds and
 # prints how many inputs it executed. New inputs go to a scratch corpus in the
 # build directory, so the committed seeds stay as they are.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs the built kelvane-cipher as a child process and checks what a script
 // would see: exit status, standard output byte for byte, and the messages.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tests of the Encrypt and Decrypt commands through the real window: the
 // messages they show (caught and answered as they come up), what they write
 // into the text box, and that every change can be undone and nothing is lost.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tests of the main window, driven through its controls as a user would:
 // layout, fonts, colours, artwork, Clear, Escape, undo, the banner, and how
 // the program ends (in a child process, since ending it ends the test).

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Checks a built .deb: runs lintian on it, unpacks it into a scratch root with
 # dpkg -x, looks for every file it must install, checks the binaries'
 # hardening, the manual pages, the desktop entry and the AppStream metainfo,

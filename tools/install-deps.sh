@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs the Debian packages that building, running and testing need.
 # Only packages that are missing are installed, so a second run is quick.
 #   tools/install-deps.sh [--app | --only] [PACKAGE...]

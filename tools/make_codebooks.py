@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes cipher/codebook_data.inc, the constant code tables of the ten keys.
 
 Every code is the marker digit 9 followed by digits 0 to 8 only, so a 9 can

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Starts the program on a virtual X display and saves a picture of its window.
 #
 #   tools/screenshot.sh [output.png] [-- command to run once the window is up]
