@@ -26,23 +26,18 @@ if [ "${1:-}" != "--inside-session" ]; then
     exec dbus-run-session -- "$0" --inside-session >&2
 fi
 
-# Xvfb picks a free display itself and writes its number once it is ready,
-# so that several of these can run side by side.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb=$!
+xvfb_pid=
 program_pid=
 bus_pid=
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
     [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { echo "error: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(head -n1 "$display_file")
-rm -f "$display_file"
+# shellcheck source=tools/xvfb.sh
+source tools/xvfb.sh
+start_xvfb
 
 # The accessibility bus, switched on as a desktop does when a screen reader
 # runs; Qt and the registry find it through the session bus.
