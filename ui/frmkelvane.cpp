@@ -709,24 +709,48 @@ void frmKelvane::updateWrapMode(int position, int /*charsRemoved*/, int charsAdd
         txtEncrypt->setWordWrapMode(mode);
 }
 
-// Counts the units of the changed paragraphs again. A paragraph whose counts
-// cannot be taken loses the ones it kept and is counted when it is sized.
+// Counts the units of the changed paragraphs again. Their text is read in
+// runs of whole paragraphs of up to `countRun` units, each found once, since
+// finding every paragraph's text on its own takes longer than counting it.
+// Paragraphs whose counts cannot be taken lose the ones they kept and are
+// counted when they are sized.
 void frmKelvane::recountUnits(int position, int /*charsRemoved*/, int charsAdded)
 {
-    const QTextDocument* document = txtEncrypt->document();
+    constexpr int countRun = 1 << 20;
+    QTextDocument* document = txtEncrypt->document();
+    const QTextBlock first = document->findBlock(position);
     const QTextBlock last = document->findBlock(position + charsAdded);
-    for (QTextBlock block = document->findBlock(position); block.isValid(); block = block.next()) {
-        try {
-            const kelvane::UnitCounts counts = kelvane::countUnits(detail::unitsOf(block.text()));
-            if (auto* kept = dynamic_cast<detail::BlockCounts*>(block.userData()))
-                kept->counts = counts;
-            else
-                block.setUserData(new detail::BlockCounts(counts));
-        } catch (...) {
-            block.setUserData(nullptr);
+    try {
+        for (QTextBlock block = first; block.isValid();) {
+            QTextBlock end = block;
+            for (int run = end.length(); end != last && end.next().isValid() && run < countRun;)
+                run += (end = end.next()).length();
+            QTextCursor cursor(document);
+            cursor.setPosition(block.position());
+            cursor.setPosition(end.position() + end.length() - 1, QTextCursor::KeepAnchor);
+            const QString text = cursor.selectedText(); // unit for unit, breaks as U+2029
+            const std::u16string_view units = detail::unitsOf(text);
+            for (std::size_t start = 0;; block = block.next()) {
+                const auto length = static_cast<std::size_t>(block.length() - 1);
+                const kelvane::UnitCounts counts = kelvane::countUnits(units.substr(start, length));
+                start += length + 1;
+                if (auto* kept = dynamic_cast<detail::BlockCounts*>(block.userData()))
+                    kept->counts = counts;
+                else
+                    block.setUserData(new detail::BlockCounts(counts));
+                if (block == end)
+                    break;
+            }
+            if (end == last)
+                break;
+            block = end.next();
         }
-        if (block == last)
-            break;
+    } catch (...) {
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            block.setUserData(nullptr);
+            if (block == last)
+                break;
+        }
     }
 }
 
