@@ -186,8 +186,9 @@ int main(int argc, char* argv[])
 
     // Results that cannot fit are refused from the text's size, unbuilt.
     std::printf("\n250M-character text in paragraphs of ~300, Encrypt with key 4\n");
-    putText(text,
-            prose(300 * 1024, 300).repeated(250'000'000 / (300 * 1024) + 1).first(250'000'000));
+    const QString large =
+        prose(300 * 1024, 300).repeated(250'000'000 / (300 * 1024) + 1).first(250'000'000);
+    report("  put into the text box", timeRepainted(window, [&] { putText(text, large); }));
     key->setEditText(QStringLiteral("4"));
     report("  until refused", timeUntilMessage(encrypt));
     std::printf("\n7M-letter line below 30 short lines, Encrypt with key 4 (70M-digit line)\n");

@@ -5,6 +5,10 @@
 
 #include "passkernels.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace kelvane {
 
 namespace {
@@ -139,19 +143,78 @@ bool roundTrips(std::u16string_view text, const Codebook& codebook)
 
 namespace kelvane {
 
+namespace {
+
+// The counts are taken 8 units at a time in portable vector lanes; each lane
+// counts up to `laneRun` units before the lanes are added up.
+using Lanes = std::uint16_t __attribute__((vector_size(16)));
+constexpr std::size_t laneWidth = sizeof(Lanes) / sizeof(char16_t);
+constexpr std::size_t laneRun = 4096;
+
+// Returns all ones in the lanes that hold a space, '.', ',' or '?'.
+Lanes shortCodedIn(Lanes c)
+{
+    return (Lanes)((c == ' ') | (c == '.') | (c == ',') | (c == '?'));
+}
+
+// Returns all ones in the lanes that hold any other alphabet character: a
+// letter, '!', '"', '(', ')' or '@'.
+Lanes longCodedIn(Lanes c)
+{
+    const Lanes letter = (c | 0x20) - 'a';
+    const Lanes bang = c - '!';
+    const Lanes parenthesis = c - '(';
+    return (Lanes)((letter < 26) | (bang < 2) | (parenthesis < 2) | (c == '@'));
+}
+
+} // namespace
+
 // Every unit stays one unit long except the alphabet characters, which grow
-// to their codes; only units below 128 can be alphabet characters.
+// to their codes: the space, '.', ',' and '?' to 4 units in every codebook
+// (codebook.cpp checks that at compile time), the others to the key's
+// long-code length.
+UnitCounts countUnits(std::u16string_view text)
+{
+    UnitCounts counts{text.size()};
+    std::size_t i = 0;
+    while (text.size() - i >= laneWidth) {
+        Lanes shortCoded{};
+        Lanes longCoded{};
+        const std::size_t end =
+            i + std::min(text.size() - i, laneRun * laneWidth) / laneWidth * laneWidth;
+        for (; i < end; i += laneWidth) {
+            Lanes c;
+            std::memcpy(&c, text.data() + i, sizeof c);
+            shortCoded -= shortCodedIn(c);
+            longCoded -= longCodedIn(c);
+        }
+        for (std::size_t k = 0; k < laneWidth; ++k) {
+            counts.shortCoded += shortCoded[k];
+            counts.longCoded += longCoded[k];
+        }
+    }
+    if (i < text.size()) { // the last units, beside lanes of 0, which counts for neither
+        Lanes c{};
+        std::memcpy(&c, text.data() + i, (text.size() - i) * sizeof(char16_t));
+        const Lanes shortCoded = shortCodedIn(c);
+        const Lanes longCoded = longCodedIn(c);
+        for (std::size_t k = 0; k < laneWidth; ++k) {
+            counts.shortCoded += shortCoded[k] & 1;
+            counts.longCoded += longCoded[k] & 1;
+        }
+    }
+    return counts;
+}
+
+std::size_t encryptedSize(const UnitCounts& counts, const Codebook& codebook)
+{
+    return counts.units + counts.shortCoded * (Codebook::shortCodeLength - 1) +
+           counts.longCoded * (codebook.longCodeLength() - 1);
+}
+
 std::size_t encryptedSize(std::u16string_view text, const Codebook& codebook)
 {
-    std::array<std::uint8_t, 128> growth{};
-    for (std::size_t i = 0; i < CipherAlphabet::size; ++i)
-        growth[CipherAlphabet::at(i)] = static_cast<std::uint8_t>(codebook.code(i).size() - 1);
-    std::size_t size = text.size();
-    for (const char16_t c : text) {
-        if (c < growth.size())
-            size += growth[c];
-    }
-    return size;
+    return encryptedSize(countUnits(text), codebook);
 }
 
 } // namespace kelvane

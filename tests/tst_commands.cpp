@@ -142,6 +142,7 @@ enum class Written
 class FailingWindow : public frmKelvane
 {
 public:
+    using frmKelvane::encryptedSize;
     std::function<void()> failure;
     std::optional<Written> writeFailsAfter;
     mutable int built = 0;
@@ -183,6 +184,7 @@ const QString notShownMessage = "Kelvane Encryptor | The result could not be sho
 } // namespace
 
 Q_DECLARE_METATYPE(std::function<void()>)
+Q_DECLARE_METATYPE(std::function<void(QPlainTextEdit*)>)
 Q_DECLARE_METATYPE(std::optional<Written>)
 
 class TestCommands : public QObject
@@ -215,6 +217,8 @@ private Q_SLOTS:
     void failureLeavesTextIntact_data();
     void failureLeavesTextIntact();
     void wrongKeyThenUndo();
+    void sizingFollowsEdits_data();
+    void sizingFollowsEdits();
 
 private:
     template <typename T>
@@ -867,6 +871,94 @@ void TestCommands::wrongKeyThenUndo()
     key()->setEditText("3");
     press('D');
     QCOMPARE(text()->toPlainText(), plain);
+}
+
+// Selects the units from `start` to `end` of `box`'s text.
+void select(QPlainTextEdit* box, int start, int end)
+{
+    QTextCursor cursor(box->document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+}
+
+void TestCommands::sizingFollowsEdits_data()
+{
+    using Edit = std::function<void(QPlainTextEdit*)>;
+    QTest::addColumn<Edit>("edit");
+
+    const auto undo = [](QPlainTextEdit* box) {
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    };
+    const auto redo = [](QPlainTextEdit* box) {
+        QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    };
+    // Joins the first two lines and splits the second, in one edit.
+    const auto paste = [](QPlainTextEdit* box) {
+        select(box, 3, 17);
+        QApplication::clipboard()->setText("(P) 4\nx, y");
+        box->paste();
+    };
+    QTest::newRow("letters typed") << Edit([](QPlainTextEdit* box) {
+        select(box, 5, 5);
+        QTest::keyClicks(box, "Ab, c");
+    });
+    QTest::newRow("a digit typed over a letter, same length") << Edit([](QPlainTextEdit* box) {
+        select(box, 1, 2);
+        QTest::keyClicks(box, "7");
+    });
+    QTest::newRow("line break typed") << Edit([](QPlainTextEdit* box) {
+        select(box, 8, 8);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QTest::newRow("Backspace joins lines") << Edit([](QPlainTextEdit* box) {
+        select(box, 14, 14);
+        QTest::keyClick(box, Qt::Key_Backspace);
+    });
+    QTest::newRow("paste over a selection joining lines") << Edit(paste);
+    QTest::newRow("paste, undo") << Edit([=](QPlainTextEdit* box) {
+        paste(box);
+        undo(box);
+    });
+    QTest::newRow("paste, undo, redo") << Edit([=](QPlainTextEdit* box) {
+        paste(box);
+        undo(box);
+        redo(box);
+    });
+    QTest::newRow("Encrypt, undo, redo") << Edit([=, this](QPlainTextEdit* box) {
+        press('E');
+        undo(box);
+        redo(box);
+    });
+    QTest::newRow("Clear, undo") << Edit([=, this](QPlainTextEdit* box) {
+        press('C');
+        undo(box);
+    });
+}
+
+// The window sizes a cipher text from counts it keeps for each line while the
+// text is edited; after every kind of edit they equal counts of the text.
+void TestCommands::sizingFollowsEdits()
+{
+    QFETCH(std::function<void(QPlainTextEdit*)>, edit);
+
+    auto* window = new FailingWindow;
+    start(window);
+    text()->setPlainText("Hi there, all.\nSecond (2nd) line?\n\u00a0\u2028Third!");
+    key()->setEditText("4");
+    text()->setFocus();
+    edit(text());
+    QCOMPARE(boxes_->seen.size(), 0);
+
+    const QString units = unitsIn(text());
+    for (const kelvane::Codebook& book : kelvane::codebookTable()) {
+        std::size_t longestLine = 0;
+        for (const QString& line : units.split('\n'))
+            longestLine = std::max(longestLine, kelvane::encryptedSize(unitsOf(line), book));
+        const auto size = window->encryptedSize(book);
+        QCOMPARE(size.total, kelvane::encryptedSize(unitsOf(units), book));
+        QCOMPARE(size.longestLine, longestLine);
+    }
 }
 
 QTEST_MAIN(TestCommands)

@@ -189,62 +189,23 @@ const char* refusal(std::size_t textSize, std::size_t resultSize, std::size_t re
     return nullptr;
 }
 
-// What sizing a cipher text found out.
-struct Sizing
+// The unit counts of one paragraph, without its paragraph break, kept with
+// it while the text is edited, so that sizing a cipher text reads no text.
+class BlockCounts : public QTextBlockUserData
 {
-    const char* refusal = nullptr; // why the text box cannot show the result
-    bool unchanged = false;        // the text holds no alphabet character
+public:
+    explicit BlockCounts(const kelvane::UnitCounts& counts) : counts(counts) {}
+    kelvane::UnitCounts counts;
 };
 
-// Returns whether encrypting the text of `document` with `codebook` gives a
-// result that the text box, showing lines of up to `maxLine` units, can
-// show in place of the text. Every unit encrypts to at least one unit and to
-// at most `widest`, so the text's length often decides without reading it;
-// otherwise it is read a paragraph at a time, without a copy of the whole
-// text, and only until that decides.
-Sizing sizeEncrypted(const QTextDocument* document, const kelvane::Codebook& codebook,
-                     std::size_t maxLine)
+// Returns the unit counts of `block`'s text: the kept ones, or fresh ones
+// when none are kept or they are plainly stale.
+kelvane::UnitCounts countsOf(const QTextBlock& block)
 {
-    const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
-    if (textSize > maxTextBoxUnits)
-        return {tooLarge};
-    const std::size_t room = maxTextBoxUnits - textSize; // for the result, beside the text
-    const std::size_t widest =
-        std::max(codebook.longCodeLength(), kelvane::Codebook::shortCodeLength);
-    std::size_t read = 0;  // units of the text read or skipped, line feeds included
-    std::size_t total = 0; // their units in the result; at most, once any is skipped
-    bool skipped = false;
-    bool longLine = false;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block.previous().isValid()) {
-            ++read; // the line feed before this paragraph
-            ++total;
-        }
-        const auto length = static_cast<std::size_t>(block.length() - 1);
-        const bool fits = total + (textSize - read) * widest <= room;
-        if (fits && longLine)
-            return {lineTooLong};
-        read += length;
-        if (fits && length * widest <= maxLine) {
-            total += length * widest;
-            skipped = true;
-            continue;
-        }
-        const std::size_t line = kelvane::encryptedSize(unitsOf(block.text()), codebook);
-        total += line;
-        longLine = longLine || line > maxLine;
-        // A text that grows at all grows past the room when what is left
-        // cannot shrink below it.
-        if (!skipped && total > read && total + (textSize - read) > room)
-            return {tooLarge};
-    }
-    if (!skipped && total == textSize)
-        return {nullptr, true};
-    if (total > room)
-        return {tooLarge};
-    if (longLine)
-        return {lineTooLong};
-    return {};
+    const auto* kept = dynamic_cast<const BlockCounts*>(block.userData());
+    if (kept && kept->counts.units == static_cast<std::size_t>(block.length() - 1))
+        return kept->counts;
+    return kelvane::countUnits(unitsOf(block.text()));
 }
 
 // Returns `count` with its digits grouped by commas, as the messages write it.
@@ -358,6 +319,8 @@ void frmKelvane::createControls()
     txtEncrypt->setPalette(textPalette);
     connect(txtEncrypt->document(), &QTextDocument::contentsChange, this,
             &frmKelvane::updateWrapMode);
+    connect(txtEncrypt->document(), &QTextDocument::contentsChange, this,
+            &frmKelvane::recountUnits);
     connect(txtEncrypt, &TextBox::lineTooLong, this, &frmKelvane::tellLineTooLong);
     connect(txtEncrypt, &TextBox::insertFailed, this, &frmKelvane::tellInsertFailed);
 
@@ -542,10 +505,10 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         const auto textSize = static_cast<std::size_t>(document->characterCount() - 1);
         const auto maxLine = static_cast<std::size_t>(txtEncrypt->maxLineLength());
         if (encrypting) {
-            const detail::Sizing sizing = detail::sizeEncrypted(document, *codebook, maxLine);
-            if (sizing.unchanged)
+            const CipherSize size = encryptedSize(*codebook);
+            if (size.total == textSize)
                 return;
-            failure = sizing.refusal;
+            failure = detail::refusal(textSize, size.total, size.longestLine, maxLine);
             if (failure) {
                 tellFailure(failure);
                 return;
@@ -747,4 +710,66 @@ void frmKelvane::updateWrapMode(int position, int /*charsRemoved*/, int charsAdd
     const QTextOption::WrapMode mode = detail::wrapModeFor(longRun);
     if (mode != txtEncrypt->wordWrapMode())
         txtEncrypt->setWordWrapMode(mode);
+}
+
+// Counts the units of the changed paragraphs again. Their text is read in
+// runs of whole paragraphs of up to `countRun` units, each found once, since
+// finding every paragraph's text on its own takes longer than counting it.
+// Paragraphs whose counts cannot be taken lose the ones they kept and are
+// counted when they are sized.
+void frmKelvane::recountUnits(int position, int /*charsRemoved*/, int charsAdded)
+{
+    constexpr int countRun = 1 << 20;
+    QTextDocument* document = txtEncrypt->document();
+    const QTextBlock first = document->findBlock(position);
+    const QTextBlock last = document->findBlock(position + charsAdded);
+    try {
+        for (QTextBlock block = first; block.isValid();) {
+            QTextBlock end = block;
+            for (int run = end.length(); end != last && end.next().isValid() && run < countRun;)
+                run += (end = end.next()).length();
+            QTextCursor cursor(document);
+            cursor.setPosition(block.position());
+            cursor.setPosition(end.position() + end.length() - 1, QTextCursor::KeepAnchor);
+            const QString text = cursor.selectedText(); // unit for unit, breaks as U+2029
+            const std::u16string_view units = detail::unitsOf(text);
+            for (std::size_t start = 0;; block = block.next()) {
+                const auto length = static_cast<std::size_t>(block.length() - 1);
+                const kelvane::UnitCounts counts = kelvane::countUnits(units.substr(start, length));
+                start += length + 1;
+                if (auto* kept = dynamic_cast<detail::BlockCounts*>(block.userData()))
+                    kept->counts = counts;
+                else
+                    block.setUserData(new detail::BlockCounts(counts));
+                if (block == end)
+                    break;
+            }
+            if (end == last)
+                break;
+            block = end.next();
+        }
+    } catch (...) {
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            block.setUserData(nullptr);
+            if (block == last)
+                break;
+        }
+    }
+}
+
+// Every paragraph's counts give its line's length in the cipher text, and
+// their sum with the line feeds between paragraphs the whole length.
+frmKelvane::CipherSize frmKelvane::encryptedSize(const kelvane::Codebook& codebook) const
+{
+    const QTextDocument* document = txtEncrypt->document();
+    CipherSize size;
+    kelvane::UnitCounts all;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const kelvane::UnitCounts counts = detail::countsOf(block);
+        size.longestLine = std::max(size.longestLine, kelvane::encryptedSize(counts, codebook));
+        all += counts;
+    }
+    all.units += static_cast<std::size_t>(document->blockCount() - 1);
+    size.total = kelvane::encryptedSize(all, codebook);
+    return size;
 }

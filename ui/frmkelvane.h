@@ -5,6 +5,7 @@
 
 #include <QPixmap>
 #include <QWidget>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,16 @@ protected:
     // edit that the caller has opened. Tests override it to make writing fail.
     virtual void writeText(QTextCursor& cursor, const QString& text);
 
+    // The length of a cipher text and of its longest line, in units.
+    struct CipherSize
+    {
+        std::size_t total = 0;
+        std::size_t longestLine = 0;
+    };
+    // Returns the size of the text box's text encrypted with `codebook`, from
+    // unit counts kept for each paragraph.
+    CipherSize encryptedSize(const kelvane::Codebook& codebook) const;
+
     void paintEvent(QPaintEvent* event) override;
     // Lets Enter and Return press a focused button, as Space does.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +66,7 @@ private Q_SLOTS:
     void exitProgram();
     void rotateBanner();
     void updateWrapMode(int position, int charsRemoved, int charsAdded);
+    void recountUnits(int position, int charsRemoved, int charsAdded);
 
 private:
     void createControls();
