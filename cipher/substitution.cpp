@@ -139,10 +139,6 @@ bool roundTrips(std::u16string_view text, const Codebook& codebook)
     return true;
 }
 
-} // namespace kelvane
-
-namespace kelvane {
-
 namespace {
 
 // The counts are taken 8 units at a time in portable vector lanes; each lane

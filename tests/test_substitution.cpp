@@ -173,6 +173,26 @@ TEST_P(EveryKey, DigitFreeTextsComeBackExactly)
     }
 }
 
+// The counts behind encryptedSize() classify units eight at a time; every
+// 16-bit unit, in each lane position and in the tail, must be sized exactly
+// as encryptText() makes it.
+TEST_P(EveryKey, EncryptedSizeMatchesEveryUnit)
+{
+    std::u16string text;
+    for (char32_t c = 0; c <= 0xFFFF; ++c)
+        text.push_back(static_cast<char16_t>(c));
+    for (std::size_t shift = 0; shift < 9; ++shift) {
+        const std::u16string_view part = std::u16string_view(text).substr(shift);
+        ASSERT_EQ(encryptedSize(part, book()), encryptText(part, book()).size())
+            << "from unit " << shift;
+    }
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        const std::u16string one(1, static_cast<char16_t>(c));
+        ASSERT_EQ(encryptedSize(one, book()), encryptText(one, book()).size())
+            << "unit " << static_cast<unsigned>(c);
+    }
+}
+
 // Every kernel (portable and SSE2), over 16-bit units and over bytes, whole
 // and in the smallest pieces, equals the 61 steps. The byte form of a text
 // keeps ASCII and turns every other unit into the byte 0xE9, which passes
