@@ -11,6 +11,7 @@
 #include <alphabet.h>
 #include <cerrno>
 #include <codebook.h>
+#include <command.h>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -27,8 +28,6 @@ namespace {
 
 constexpr std::string_view programName = "kelvane-cipher";
 constexpr std::string_view tryHelp = "Try 'kelvane-cipher --help' for more information.\n";
-constexpr std::string_view digitWarning =
-    "Some digits in this text will not come back unchanged after decryption.";
 
 // Returns the key numbers as "1, 2, ... 9 <conjunction> 10".
 std::string keyList(std::string_view conjunction)
@@ -165,10 +164,10 @@ int Application::runChecked(std::span<const std::string_view> arguments)
     const bool encrypting = commandLine.action() == CommandLine::Action::Encrypt;
     if (encrypting && !roundTrips(text, *codebook)) {
         if (commandLine.strict()) {
-            report(std::string(digitWarning) + " Nothing was written (--strict).");
+            report(std::string(digitsWarning()) + " Nothing was written (--strict).");
             return exitFailure;
         }
-        report("warning: " + std::string(digitWarning));
+        report("warning: " + std::string(digitsWarning()));
     }
     const TextTransformer transformer(*codebook,
                                       encrypting ? Direction::encrypt : Direction::decrypt);
