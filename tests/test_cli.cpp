@@ -393,7 +393,9 @@ TEST_F(CipherTool, ClosedPipe)
 }
 
 // A write that fails part way under a 2 MiB file-size limit leaves the output
-// file as it was before the run: empty after `>`, its old content after `>>`.
+// file with its old size and content: empty after `>`, its old content after
+// `>>` and after `1<>` seeked past the end (not a sparse file up to the start
+// offset). Over old content (`1<>` at 0) only the overwritten bytes stay.
 // With SIGXFSZ ignored the tool exits 1; at its default action the signal
 // still ends the tool, as it would any other, but only after the clean-up.
 TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
@@ -404,26 +406,41 @@ TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
     const std::string input = file("plain.txt", plain);
     const std::string output = (dir_ / "out.cipher").string();
     const std::string before = "kept\n";
-    const std::string message =
-        "kelvane-cipher: cannot write the output: File too large; nothing was written\n";
+    const std::string failed = "kelvane-cipher: cannot write the output: File too large; ";
+    const std::string cipher = toUtf8(encryptText(toUtf16(plain), *findCodebook(u"4")));
     struct
     {
         const char* redirect;
+        const char* seek;
         const char* trap;
         int exitCode;
+        std::string after;
+        std::string message;
     } const cases[] = {
-        {">", "trap '' XFSZ;", 1}, {">>", "trap '' XFSZ;", 1}, {">", "", -1}, {">>", "", -1}};
+        {">", "0", "trap '' XFSZ;", 1, "", "nothing was written"},
+        {">>", "0", "trap '' XFSZ;", 1, before, "nothing was written"},
+        {">", "0", "", -1, "", "nothing was written"},
+        {">>", "0", "", -1, before, "nothing was written"},
+        {"1<>", "1048576", "trap '' XFSZ;", 1, before, "nothing was written"},
+        {"1<>", "5", "", -1, before, "nothing was written"},
+        {"1<>", "0", "trap '' XFSZ;", 1, cipher.substr(0, 5),
+         "only the first 5 bytes were written"},
+    };
     for (const auto& c : cases) {
-        const bool appending = std::string_view(c.redirect) == ">>";
-        testing::writeFile(output, appending ? before : "");
-        const std::string script = std::string("ulimit -f 4096; ") + c.trap + " exec \"$0\" " +
-                                   "encrypt -k 4 \"$1\" " + c.redirect + " \"$2\"";
+        testing::writeFile(output, std::string_view(c.redirect) == ">" ? "" : before);
+        // perl (always on Debian) moves the shared file offset before the tool starts.
+        const std::string script = std::string("ulimit -f 4096; ") + c.trap +
+                                   " exec perl -e 'sysseek(STDOUT, $ARGV[0], 0) or die; "
+                                   "shift; exec @ARGV' " +
+                                   c.seek + " \"$0\" encrypt -k 4 \"$1\" " + c.redirect + " \"$2\"";
         const ProcessResult result =
             runProcess("/bin/sh", {"-c", script, cipherPath, input, output});
         SCOPED_TRACE(script);
         EXPECT_EQ(result.exitCode, c.exitCode);
-        EXPECT_EQ(result.err, message);
-        EXPECT_EQ(testing::readFile(output), appending ? before : "");
+        EXPECT_EQ(result.err, failed + c.message + "\n");
+        const std::string after = testing::readFile(output);
+        EXPECT_EQ(after.size(), c.after.size());
+        EXPECT_TRUE(after == c.after);
     }
 }
 
