@@ -4,6 +4,7 @@
 // Runs the built kelvane-cipher as a child process and checks what a script
 // would see: exit status, standard output byte for byte, and the messages.
 
+#include "commandline.h"
 #include "process.h"
 #include "utf8.h"
 
@@ -293,12 +294,76 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "cannot open /nonexistent/a\\u009b\\tb\xC2\xA0: No such file or directory",
                     false},
+        FailureCase{"EscapesBytesInKey",
+                    {"encrypt", "-k",
+                     "\x9b"
+                     "2J\xE2\x80\xAE"},
+                    "x",
+                    2,
+                    "unknown key \"\\x9b2J\\u202e\"" + keyHint,
+                    true},
+        FailureCase{"WholeCharacterInShortOption",
+                    {"encrypt", "-k1", "-\xC3\xA9"},
+                    "x",
+                    2,
+                    "unknown option -\xC3\xA9",
+                    true},
         FailureCase{"StrictRefusesBrokenDigits",
                     {"encrypt", "--strict", "-k", "1"},
                     "Code 9071 ends here",
                     1,
                     digitWarning + " Nothing was written (--strict).",
                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Echoed arguments: the edges of each escaped range, and bytes that are no UTF-8.
+struct EscapeCase
+{
+    const char* name;
+    std::string text;
+    std::string escaped;
+};
+
+// Prints the case by name rather than as raw bytes.
+void PrintTo(const EscapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class EscapeControls : public ::testing::TestWithParam<EscapeCase>
+{};
+
+TEST_P(EscapeControls, EscapesWhatCouldChangeTheTerminalOrTheLine)
+{
+    EXPECT_EQ(escapeControls(GetParam().text), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, EscapeControls,
+    ::testing::Values(
+        EscapeCase{"U001F_U0020", "\x1f ", "\\x1f "}, EscapeCase{"U007E", "~", "~"},
+        EscapeCase{"U007F", "\x7f", "\\x7f"}, EscapeCase{"U0080", "\xC2\x80", "\\u0080"},
+        EscapeCase{"U009F", "\xC2\x9F", "\\u009f"}, EscapeCase{"U00A0", "\xC2\xA0", "\xC2\xA0"},
+        EscapeCase{"U2029", "\xE2\x80\xA9", "\xE2\x80\xA9"},
+        EscapeCase{"U202A", "\xE2\x80\xAA", "\\u202a"},
+        EscapeCase{"U202E", "\xE2\x80\xAE", "\\u202e"},
+        EscapeCase{"U202F", "\xE2\x80\xAF", "\xE2\x80\xAF"},
+        EscapeCase{"U2065", "\xE2\x81\xA5", "\xE2\x81\xA5"},
+        EscapeCase{"U2066", "\xE2\x81\xA6", "\\u2066"},
+        EscapeCase{"U2069", "\xE2\x81\xA9", "\\u2069"},
+        EscapeCase{"U206A", "\xE2\x81\xAA", "\xE2\x81\xAA"},
+        EscapeCase{"U1F600", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        EscapeCase{"Backslash", "a\\b", "a\\\\b"}, EscapeCase{"LoneC3", "\xC3", "\\xc3"},
+        EscapeCase{"C3BeforeAscii",
+                   "\xC3"
+                   "e",
+                   "\\xc3e"},
+        EscapeCase{"TruncatedE2", "\xE2\x80!", "\\xe2\\x80!"},
+        EscapeCase{"Csi9BAndOsc9D",
+                   "\x9b"
+                   "2J\x9d"
+                   "0;x",
+                   "\\x9b2J\\x9d0;x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CipherToolInfo, HelpGoesToStandardOutput)
