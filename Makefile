@@ -78,7 +78,7 @@ reuse:
 # The window as one self-contained page (README, "In a browser"): the cipher
 # core compiled to WebAssembly by Debian's emscripten, tested with node and
 # with Chromium driven through Selenium.
-.PHONY: web web-test web-bench
+.PHONY: web web-test web-bench web-localhost
 WEB_DIR := $(BUILD_DIR)/web
 WEB_PAGE := $(WEB_DIR)/kelvane-encryptor.html
 WEB_DEPS := emscripten python3
@@ -90,19 +90,31 @@ WEB_PYTHON := /usr/bin/python3
 # node modules (acorn) only through NODE_PATH when it is not Debian's own node.
 WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 
+# emcmake names the command it runs on the error stream: that line is left
+# out; a failed configuration is shown in full.
 web: deps
 	@./tools/install-deps.sh $(WEB_DEPS)
-	@$(WEB_ENV) emcmake cmake -S web -B $(WEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@out=$$(mktemp); err=$$(mktemp); \
+	if $(WEB_ENV) emcmake cmake -S web -B $(WEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    >"$$out" 2>"$$err"; then grep -v '^configure: ' "$$err" >&2; rm -f "$$out" "$$err"; \
+	else cat "$$out" "$$err" >&2; rm -f "$$out" "$$err"; exit 1; fi
 	@$(WEB_ENV) cmake --build $(WEB_DIR)
 	@echo "Open $(WEB_PAGE) in a browser."
 
 # The tests compare the page with kelvane-cipher, so that is built too.
-web-test: web configure
+# Selenium reaches chromedriver at "localhost": without that name (a minimal
+# system without /etc/hosts) it would wait 30 s and fail with no reason.
+web-test: web-localhost web configure
 	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
 	@cmake --build --preset $(PRESET) --target kelvane-cipher
 	@node web/tests/core.test.mjs $(WEB_DIR)/kelvane-core.js $(BUILD_DIR)/cli/kelvane-cipher
 	@$(WEB_PYTHON) web/tests/test_page.py $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
 
-web-bench: web
+web-localhost:
+	@getent ahosts localhost >/dev/null || { \
+	    echo "error: the name localhost does not resolve, so the page tests cannot reach chromedriver;" >&2; \
+	    echo "       add the line '127.0.0.1 localhost' to /etc/hosts" >&2; exit 1; }
+
+web-bench: web-localhost web
 	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
 	@$(WEB_PYTHON) web/tests/bench_page.py $(WEB_PAGE)

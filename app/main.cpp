@@ -9,6 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #ifndef KELVANE_VERSION
 #error "KELVANE_VERSION must be defined by the build"
@@ -32,6 +39,39 @@ static bool displayAvailable(int argc, char* argv[])
     Q_UNUSED(argc);
     Q_UNUSED(argv);
     return true;
+#endif
+}
+
+// Points XDG_RUNTIME_DIR at the directory Qt would fall back to when a session
+// (su, a console or a container without a login manager) leaves it unset.
+// Qt looks there at every start, for a sandbox marker, and warns about the
+// missing variable on every start; the program itself keeps nothing there.
+// The directory is the user's /run/user/UID when it exists, or else Qt's own
+// TMPDIR/runtime-USER; it is only used when it is a private directory of this
+// user, otherwise Qt decides and warns as before.
+static void setRuntimeDirectory()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (const char* value = std::getenv("XDG_RUNTIME_DIR"); value && *value)
+        return;
+    const uid_t uid = geteuid();
+    const auto isPrivate = [uid](const std::string& path) {
+        struct stat info = {};
+        return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
+               (info.st_mode & 0777) == 0700;
+    };
+    std::string path = "/run/user/" + std::to_string(uid);
+    if (!isPrivate(path)) {
+        const passwd* user = getpwuid(uid);
+        if (user == nullptr)
+            return;
+        const char* tmp = std::getenv("TMPDIR");
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/runtime-" + user->pw_name;
+        mkdir(path.c_str(), 0700);
+        if (!isPrivate(path))
+            return;
+    }
+    setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
 #endif
 }
 
@@ -80,6 +120,7 @@ int main(int argc, char* argv[])
         }
     }
 
+    setRuntimeDirectory();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.KelvaneEncryptor"));
     QCommandLineParser parser;

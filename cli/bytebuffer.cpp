@@ -3,32 +3,16 @@
 
 #include "bytebuffer.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
 
-#if __has_include(<sys/mman.h>)
+#ifdef __linux__
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace kelvane::cli {
-
-namespace {
-
-// Asks for huge pages for the whole 2 MiB pages inside [data, data + size).
-void adviseHugePages([[maybe_unused]] char* data, [[maybe_unused]] std::size_t size)
-{
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t hugePage = std::uintptr_t{1} << 21;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + hugePage - 1) & ~(hugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
-} // namespace
 
 ByteBuffer::~ByteBuffer()
 {
@@ -48,6 +32,41 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept
     return *this;
 }
 
+#ifdef __linux__
+
+void ByteBuffer::release()
+{
+    if (data_ != nullptr)
+        munmap(data_, capacity_);
+}
+
+void ByteBuffer::reserve(std::size_t capacity)
+{
+    if (capacity <= capacity_)
+        return;
+    // Whole pages, so that the capacity is the length of the mapping.
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    if (capacity > static_cast<std::size_t>(-1) - page)
+        throw std::bad_alloc();
+    capacity = (capacity + page - 1) / page * page;
+    void* block = nullptr;
+    if (data_ == nullptr) {
+        block = mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        // Advised as a whole, the mapping stays one area that mremap can grow
+        // or move; only its aligned 2 MiB parts get huge pages.
+        if (block != MAP_FAILED)
+            madvise(block, capacity, MADV_HUGEPAGE);
+    } else {
+        block = mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+    }
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    data_ = static_cast<char*>(block);
+    capacity_ = capacity;
+}
+
+#else
+
 void ByteBuffer::release()
 {
     std::free(data_);
@@ -60,12 +79,10 @@ void ByteBuffer::reserve(std::size_t capacity)
     void* grown = std::realloc(data_, capacity);
     if (grown == nullptr)
         throw std::bad_alloc();
-    // Only a first block gets huge pages: grown by realloc, a block with huge
-    // pages ends up resident in full on Linux, used or not.
-    if (data_ == nullptr)
-        adviseHugePages(static_cast<char*>(grown), capacity);
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;
 }
+
+#endif
 
 } // namespace kelvane::cli

@@ -12,10 +12,10 @@ namespace kelvane::cli {
 // file is read rather than mapped: a mapped file that another program cuts
 // short while it is read would end the process with SIGBUS, and one that
 // changes while it is read could pass the UTF-8 check with other bytes than it
-// is transformed with. A block's bytes are not cleared when it grows, since
-// reading is about to overwrite them; a large first block asks for transparent huge pages
-// where the system has them, and growth goes through realloc, which moves
-// large blocks by remapping them instead of copying.
+// is transformed with. On Linux the block is an anonymous mapping of its own,
+// advised for transparent huge pages, which grows with mremap: the pages move
+// instead of being copied, so a block never needs twice its size while it
+// grows, and pages it has not used yet take no memory.
 class ByteBuffer
 {
 public:

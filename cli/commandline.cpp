@@ -3,6 +3,8 @@
 
 #include "commandline.h"
 
+#include "utf8.h"
+
 #include <array>
 #include <optional>
 #include <vector>
@@ -61,39 +63,44 @@ std::string hexEscape(unsigned value, int digits, char prefix)
     return escape;
 }
 
+// Returns true for the embeddings, overrides and isolates, which can make a
+// message read in another order than it is written.
+constexpr bool isBidiControl(char32_t code)
+{
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
 } // namespace
 
 std::string escapeControls(std::string_view text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
-        switch (byte) {
-        case '\\':
-            escaped += "\\\\";
-            break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        case '\r':
-            escaped += "\\r";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                escaped += hexEscape(byte, 2, 'x');
-            } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-                // A C1 control in UTF-8; U+009B alone starts a terminal command.
-                escaped += hexEscape(next, 4, 'u');
-                ++i;
-            } else {
-                escaped.push_back(text[i]);
-            }
+    while (!text.empty()) {
+        const std::optional<Utf8Char> c = decodeUtf8(text);
+        if (!c) {
+            // Each byte of a broken sequence on its own: a terminal could read
+            // a lone 0x9B as the start of a command.
+            escaped += hexEscape(static_cast<unsigned char>(text.front()), 2, 'x');
+            text.remove_prefix(1);
+            continue;
         }
+        const char32_t code = c->code;
+        if (code == '\\')
+            escaped += "\\\\";
+        else if (code == '\n')
+            escaped += "\\n";
+        else if (code == '\r')
+            escaped += "\\r";
+        else if (code == '\t')
+            escaped += "\\t";
+        else if (code < 0x20 || code == 0x7F)
+            escaped += hexEscape(code, 2, 'x');
+        else if ((code >= 0x80 && code <= 0x9F) || isBidiControl(code))
+            escaped += hexEscape(code, 4, 'u');
+        else
+            escaped.append(text.substr(0, c->length));
+        text.remove_prefix(c->length);
     }
     return escaped;
 }
@@ -171,7 +178,10 @@ CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
                     apply(Option::key, "-k", value);
                     break;
                 } else {
-                    throw UsageError("unknown option -" + escapeControls(arg.substr(j, 1)));
+                    // The whole character, so that "-é" is not cut in the middle.
+                    const std::optional<Utf8Char> c = decodeUtf8(arg.substr(j));
+                    throw UsageError("unknown option -" +
+                                     escapeControls(arg.substr(j, c ? c->length : 1)));
                 }
             }
         }

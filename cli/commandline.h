@@ -50,9 +50,10 @@ private:
     std::string file_ = "-";
 };
 
-// Returns `text` with its control characters and backslashes written as C
-// escapes (\n, \x1b, \u009b, \\), so that echoing a user's argument in a
-// message cannot move the cursor or change the terminal.
+// Returns `text` with its control characters, bidirectional controls, bytes
+// that are no UTF-8 and backslashes written as C escapes (\n, \x1b, \u009b,
+// \u202e, \x9b, \\), so that echoing a user's argument in a message cannot
+// move the cursor, change the terminal or reorder the line.
 std::string escapeControls(std::string_view text);
 
 } // namespace kelvane::cli

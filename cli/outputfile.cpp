@@ -59,12 +59,20 @@ bool OutputFile::write(std::string_view bytes)
 
 bool OutputFile::restore()
 {
+    if (!regular_)
+        return false;
+    // The file goes back to its old size, also when the output started past
+    // its end (a caller that seeked there): cutting back to the start offset
+    // would leave a larger, sparse file.
+    if (ftruncate(fd_, originalSize_) != 0)
+        return false;
     // Writing at an offset inside the old content (as `1<>` allows) has
-    // overwritten bytes that cannot be brought back.
-    if (!regular_ || start_ < originalSize_)
-        return false;
-    if (ftruncate(fd_, start_) != 0)
-        return false;
+    // overwritten bytes that cannot be brought back; those stay written.
+    if (start_ < originalSize_) {
+        const auto overwritten = static_cast<std::uint64_t>(originalSize_ - start_);
+        written_ = std::min(written_, overwritten);
+        return written_ == 0;
+    }
     if (!append_ && lseek(fd_, start_, SEEK_SET) != start_)
         return false;
     written_ = 0;

@@ -10,8 +10,9 @@ namespace kelvane::cli {
 
 // The output of one run, written in large blocks straight to a file
 // descriptor. When it is a regular file, a failed run can cut the file back
-// to what it held before (with O_APPEND, as `>>` opens it, the content it
-// had), so that no partial result stays in it. While it writes to a regular
+// to its old size, so that no partial result stays in it and the file never
+// ends larger than it was; only bytes written over old content (as `1<>`
+// allows) cannot be brought back. While it writes to a regular
 // file, SIGXFSZ is ignored if it was at its default action, so that a
 // file-size limit shows up as a failed write that can be undone;
 // raiseFileSizeSignal() then ends the process as the signal would have.
@@ -30,11 +31,12 @@ public:
     // Returns the errno value of the failed write, or 0.
     int error() const { return error_; }
 
-    // Returns the number of bytes written so far.
+    // Returns the number of bytes written so far, or after restore() the
+    // number that stayed written.
     std::uint64_t written() const { return written_; }
 
-    // Returns true when the output is a regular file that holds again exactly
-    // what it held before this object wrote to it.
+    // Cuts a regular file back to its old size; returns true when it then
+    // holds exactly what it held before this object wrote to it.
     bool restore();
 
     // Raises SIGXFSZ at its default action when a write failed with EFBIG and

@@ -66,6 +66,19 @@ Sequence decodeSequence(const unsigned char* p, std::size_t left)
 
 } // namespace
 
+std::optional<Utf8Char> decodeUtf8(std::string_view bytes)
+{
+    if (bytes.empty())
+        return std::nullopt;
+    const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (p[0] < 0x80)
+        return Utf8Char{p[0], 1};
+    const Sequence sequence = decodeSequence(p, bytes.size());
+    if (!sequence.fault.empty())
+        return std::nullopt;
+    return Utf8Char{sequence.code, sequence.length};
+}
+
 std::optional<Utf8Error> validateUtf8(std::string_view bytes)
 {
     const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -19,6 +19,17 @@ struct Utf8Error
     std::string_view reason;
 };
 
+// One character of a UTF-8 text: its code point and its length in bytes.
+struct Utf8Char
+{
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+
+// Returns the character that `bytes` starts with, or nullopt when `bytes` is
+// empty or does not start with a valid UTF-8 sequence.
+std::optional<Utf8Char> decodeUtf8(std::string_view bytes);
+
 // Returns the first fault of `bytes` as appendUtf16 would report it, or
 // nullopt when `bytes` is UTF-8. Runs of ASCII are checked 16 bytes at a time.
 std::optional<Utf8Error> validateUtf8(std::string_view bytes);

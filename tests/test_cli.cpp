@@ -4,6 +4,7 @@
 // Runs the built kelvane-cipher as a child process and checks what a script
 // would see: exit status, standard output byte for byte, and the messages.
 
+#include "commandline.h"
 #include "process.h"
 #include "utf8.h"
 
@@ -293,12 +294,76 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "cannot open /nonexistent/a\\u009b\\tb\xC2\xA0: No such file or directory",
                     false},
+        FailureCase{"EscapesBytesInKey",
+                    {"encrypt", "-k",
+                     "\x9b"
+                     "2J\xE2\x80\xAE"},
+                    "x",
+                    2,
+                    "unknown key \"\\x9b2J\\u202e\"" + keyHint,
+                    true},
+        FailureCase{"WholeCharacterInShortOption",
+                    {"encrypt", "-k1", "-\xC3\xA9"},
+                    "x",
+                    2,
+                    "unknown option -\xC3\xA9",
+                    true},
         FailureCase{"StrictRefusesBrokenDigits",
                     {"encrypt", "--strict", "-k", "1"},
                     "Code 9071 ends here",
                     1,
                     digitWarning + " Nothing was written (--strict).",
                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Echoed arguments: the edges of each escaped range, and bytes that are no UTF-8.
+struct EscapeCase
+{
+    const char* name;
+    std::string text;
+    std::string escaped;
+};
+
+// Prints the case by name rather than as raw bytes.
+void PrintTo(const EscapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class EscapeControls : public ::testing::TestWithParam<EscapeCase>
+{};
+
+TEST_P(EscapeControls, EscapesWhatCouldChangeTheTerminalOrTheLine)
+{
+    EXPECT_EQ(escapeControls(GetParam().text), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, EscapeControls,
+    ::testing::Values(
+        EscapeCase{"U001F_U0020", "\x1f ", "\\x1f "}, EscapeCase{"U007E", "~", "~"},
+        EscapeCase{"U007F", "\x7f", "\\x7f"}, EscapeCase{"U0080", "\xC2\x80", "\\u0080"},
+        EscapeCase{"U009F", "\xC2\x9F", "\\u009f"}, EscapeCase{"U00A0", "\xC2\xA0", "\xC2\xA0"},
+        EscapeCase{"U2029", "\xE2\x80\xA9", "\xE2\x80\xA9"},
+        EscapeCase{"U202A", "\xE2\x80\xAA", "\\u202a"},
+        EscapeCase{"U202E", "\xE2\x80\xAE", "\\u202e"},
+        EscapeCase{"U202F", "\xE2\x80\xAF", "\xE2\x80\xAF"},
+        EscapeCase{"U2065", "\xE2\x81\xA5", "\xE2\x81\xA5"},
+        EscapeCase{"U2066", "\xE2\x81\xA6", "\\u2066"},
+        EscapeCase{"U2069", "\xE2\x81\xA9", "\\u2069"},
+        EscapeCase{"U206A", "\xE2\x81\xAA", "\xE2\x81\xAA"},
+        EscapeCase{"U1F600", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        EscapeCase{"Backslash", "a\\b", "a\\\\b"}, EscapeCase{"LoneC3", "\xC3", "\\xc3"},
+        EscapeCase{"C3BeforeAscii",
+                   "\xC3"
+                   "e",
+                   "\\xc3e"},
+        EscapeCase{"TruncatedE2", "\xE2\x80!", "\\xe2\\x80!"},
+        EscapeCase{"Csi9BAndOsc9D",
+                   "\x9b"
+                   "2J\x9d"
+                   "0;x",
+                   "\\x9b2J\\x9d0;x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CipherToolInfo, HelpGoesToStandardOutput)
@@ -393,7 +458,9 @@ TEST_F(CipherTool, ClosedPipe)
 }
 
 // A write that fails part way under a 2 MiB file-size limit leaves the output
-// file as it was before the run: empty after `>`, its old content after `>>`.
+// file with its old size and content: empty after `>`, its old content after
+// `>>` and after `1<>` seeked past the end (not a sparse file up to the start
+// offset). Over old content (`1<>` at 0) only the overwritten bytes stay.
 // With SIGXFSZ ignored the tool exits 1; at its default action the signal
 // still ends the tool, as it would any other, but only after the clean-up.
 TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
@@ -404,26 +471,41 @@ TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
     const std::string input = file("plain.txt", plain);
     const std::string output = (dir_ / "out.cipher").string();
     const std::string before = "kept\n";
-    const std::string message =
-        "kelvane-cipher: cannot write the output: File too large; nothing was written\n";
+    const std::string failed = "kelvane-cipher: cannot write the output: File too large; ";
+    const std::string cipher = toUtf8(encryptText(toUtf16(plain), *findCodebook(u"4")));
     struct
     {
         const char* redirect;
+        const char* seek;
         const char* trap;
         int exitCode;
+        std::string after;
+        std::string message;
     } const cases[] = {
-        {">", "trap '' XFSZ;", 1}, {">>", "trap '' XFSZ;", 1}, {">", "", -1}, {">>", "", -1}};
+        {">", "0", "trap '' XFSZ;", 1, "", "nothing was written"},
+        {">>", "0", "trap '' XFSZ;", 1, before, "nothing was written"},
+        {">", "0", "", -1, "", "nothing was written"},
+        {">>", "0", "", -1, before, "nothing was written"},
+        {"1<>", "1048576", "trap '' XFSZ;", 1, before, "nothing was written"},
+        {"1<>", "5", "", -1, before, "nothing was written"},
+        {"1<>", "0", "trap '' XFSZ;", 1, cipher.substr(0, 5),
+         "only the first 5 bytes were written"},
+    };
     for (const auto& c : cases) {
-        const bool appending = std::string_view(c.redirect) == ">>";
-        testing::writeFile(output, appending ? before : "");
-        const std::string script = std::string("ulimit -f 4096; ") + c.trap + " exec \"$0\" " +
-                                   "encrypt -k 4 \"$1\" " + c.redirect + " \"$2\"";
+        testing::writeFile(output, std::string_view(c.redirect) == ">" ? "" : before);
+        // perl (always on Debian) moves the shared file offset before the tool starts.
+        const std::string script = std::string("ulimit -f 4096; ") + c.trap +
+                                   " exec perl -e 'sysseek(STDOUT, $ARGV[0], 0) or die; "
+                                   "shift; exec @ARGV' " +
+                                   c.seek + " \"$0\" encrypt -k 4 \"$1\" " + c.redirect + " \"$2\"";
         const ProcessResult result =
             runProcess("/bin/sh", {"-c", script, cipherPath, input, output});
         SCOPED_TRACE(script);
         EXPECT_EQ(result.exitCode, c.exitCode);
-        EXPECT_EQ(result.err, message);
-        EXPECT_EQ(testing::readFile(output), appending ? before : "");
+        EXPECT_EQ(result.err, failed + c.message + "\n");
+        const std::string after = testing::readFile(output);
+        EXPECT_EQ(after.size(), c.after.size());
+        EXPECT_TRUE(after == c.after);
     }
 }
 

@@ -4,9 +4,11 @@
 #include "textgen.h"
 #include "texttransformer.h"
 
+#include <blocktransform.h>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <substitution.h>
 
@@ -97,6 +99,19 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.direction == Direction::encrypt ? "Encrypt" : "Decrypt") +
                std::to_string(info.param.blockSize);
     });
+
+// The block pass takes blocks of at least 64 bytes and refuses a smaller one
+// rather than run past it; TextTransformer raises its block size to that.
+TEST(TextTransformer, BlockPassRefusesBlocksBelow64Bytes)
+{
+    const std::string text(100, 'a');
+    char block[64];
+    for (Direction direction : {Direction::encrypt, Direction::decrypt}) {
+        BlockTransform pass(text, *findCodebook(u"5"), direction);
+        EXPECT_THROW(pass.next({block, 63}), std::length_error);
+        EXPECT_GT(pass.next({block, 64}), 0u);
+    }
+}
 
 // A fault far into the input is reported at its offset in the whole input,
 // and nothing before it comes out.

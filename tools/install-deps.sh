@@ -19,7 +19,8 @@ packages=(
 case "${1:-}" in
     --app) shift ;;
     --only) shift; packages=() ;;
-    *) packages+=(libgtest-dev libbenchmark-dev qt6-base-private-dev xvfb x11-apps) ;;
+    # xvfb-run needs xauth, which xvfb only recommends.
+    *) packages+=(libgtest-dev libbenchmark-dev qt6-base-private-dev xvfb xauth x11-apps) ;;
 esac
 packages+=("$@")
 
@@ -32,11 +33,19 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo=""
+sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     command -v sudo >/dev/null || { echo "error: need root or sudo to install ${missing[*]}" >&2; exit 1; }
-    sudo="sudo"
+    sudo=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# apt-get and dpkg talk a lot (progress, debconf and invoke-rc.d notes): all of
+# it goes to a log that is shown in full only when the installation fails.
+log=$(mktemp "${TMPDIR:-/tmp}/kelvane-install.XXXXXX")
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -qq -o Dpkg::Use-Pty=0)
+if ! { "${apt[@]}" update && "${apt[@]}" install -y --no-install-recommends "${missing[@]}"; } \
+    >"$log" 2>&1 </dev/null; then
+    cat "$log" >&2
+    echo "error: installing ${missing[*]} failed; apt-get's output is above and in $log" >&2
+    exit 1
+fi
+rm -f "$log"
