@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "passkernels.h"
+#include "reference.h"
 #include "substitution.h"
 #include "textgen.h"
 
