@@ -6,6 +6,7 @@
 
 #include "process.h"
 #include "utf8.h"
+#include "utf8form.h"
 
 #include <codebook.h>
 #include <filesystem>
@@ -22,6 +23,7 @@
 namespace kelvane::cli {
 namespace {
 
+using testing::appendUtf8;
 using testing::ProcessResult;
 using testing::runProcess;
 
