@@ -6,6 +6,7 @@
 #   make test   installs what is missing, builds everything and runs every test
 PRESET ?= default
 BUILD_DIR := build
+APP_BUILD_DIR := build-app
 
 .PHONY: all deps configure build run test bench clean
 
@@ -20,13 +21,14 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET)
 
-# The "app" preset shares the build directory but leaves out the tests and
-# benchmarks, and builds only the window program.
+# The "app" preset leaves out the tests and benchmarks and builds only the
+# window program, in a build directory of its own so that it never turns the
+# tests of the default build off.
 run:
 	@./tools/install-deps.sh --app
 	@cmake --preset app >/dev/null
 	@cmake --build --preset app
-	@./$(BUILD_DIR)/app/kelvane-encryptor
+	@./$(APP_BUILD_DIR)/app/kelvane-encryptor
 
 test: build
 	@ctest --preset $(PRESET)
@@ -37,7 +39,7 @@ bench: build
 	@QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/kelvane-bench-window
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(APP_BUILD_DIR)
 
 # Hardening and packaging (README, "More commands"). Each installs the extra
 # Debian packages it needs on top of those of `make deps`.

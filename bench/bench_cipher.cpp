@@ -10,6 +10,7 @@
 // only ever adds to it. Prints the ratios after the table.
 
 #include "passkernels.h"
+#include "reference.h"
 #include "substitution.h"
 
 #include <algorithm>

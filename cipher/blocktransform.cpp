@@ -3,7 +3,7 @@
 
 #include "blocktransform.h"
 
-#include "passkernels.h"
+#include "internal/passkernels.h"
 
 #include <stdexcept>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "codebook.h"
-#include "substitution.h"
+#include "direction.h"
 
 #include <cstddef>
 #include <span>

@@ -3,6 +3,8 @@
 
 #include "codebook.h"
 
+#include "internal/passtables.h"
+
 #include <algorithm>
 
 namespace kelvane {
@@ -27,53 +29,141 @@ namespace {
 //    prefix-free set leaves only the token itself to match.
 // 4. Reversible: follows from 1 to 3 (see substitution.cpp).
 //
-// checkConstruction() below verifies these rules at compile time.
+// The static_asserts below verify these rules at compile time.
 #include "codebook_data.inc"
 
+using Codes = std::array<std::u16string_view, CipherAlphabet::size>;
+
+constexpr std::array<const Codes*, 10> codesByKey = {
+    &codesOfKey1, &codesOfKey2, &codesOfKey3, &codesOfKey4, &codesOfKey5,
+    &codesOfKey6, &codesOfKey7, &codesOfKey8, &codesOfKey9, &codesOfKey10,
+};
+
+constexpr std::array<detail::PassTables, 10> passTables = [] {
+    std::array<detail::PassTables, 10> tables;
+    for (std::size_t k = 0; k < tables.size(); ++k)
+        tables[k] = detail::PassTables::build(*codesByKey[k]);
+    return tables;
+}();
+
 constexpr std::array<Codebook, 10> table = {
-    Codebook{keyNumbers[0], codesOfKey1}, Codebook{keyNumbers[1], codesOfKey2},
-    Codebook{keyNumbers[2], codesOfKey3}, Codebook{keyNumbers[3], codesOfKey4},
-    Codebook{keyNumbers[4], codesOfKey5}, Codebook{keyNumbers[5], codesOfKey6},
-    Codebook{keyNumbers[6], codesOfKey7}, Codebook{keyNumbers[7], codesOfKey8},
-    Codebook{keyNumbers[8], codesOfKey9}, Codebook{keyNumbers[9], codesOfKey10},
+    Codebook{keyNumbers[0], codesOfKey1, passTables[0]},
+    Codebook{keyNumbers[1], codesOfKey2, passTables[1]},
+    Codebook{keyNumbers[2], codesOfKey3, passTables[2]},
+    Codebook{keyNumbers[3], codesOfKey4, passTables[3]},
+    Codebook{keyNumbers[4], codesOfKey5, passTables[4]},
+    Codebook{keyNumbers[5], codesOfKey6, passTables[5]},
+    Codebook{keyNumbers[6], codesOfKey7, passTables[6]},
+    Codebook{keyNumbers[7], codesOfKey8, passTables[7]},
+    Codebook{keyNumbers[8], codesOfKey9, passTables[8]},
+    Codebook{keyNumbers[9], codesOfKey10, passTables[9]},
 };
 
 constexpr std::array<std::size_t, 10> longLengths = {9, 7, 8, 10, 9, 8, 8, 9, 9, 9};
 constexpr std::size_t firstShort = 26; // the space, then '.', ',' and '?'
 
-// Returns true when every codebook follows the construction described above.
-constexpr bool checkConstruction()
+// The first rule of the construction that a codebook breaks, in the order
+// they are checked; each rule may rely on those before it.
+enum class Fault
 {
-    for (std::size_t k = 0; k < table.size(); ++k) {
-        const Codebook& book = table[k];
-        if (book.longCodeLength() != longLengths[k])
-            return false;
-        for (std::size_t i = 0; i < CipherAlphabet::size; ++i) {
-            const auto code = book.code(i);
-            const bool isShort = i >= firstShort && i < firstShort + 4;
-            if (code.size() != (isShort ? Codebook::shortCodeLength : longLengths[k]))
-                return false;
-            if (isShort && code != table[0].code(i))
-                return false;
-            if (code[0] != u'9' ||
-                !std::all_of(code.begin() + 1, code.end(), detail::isCodeTailDigit))
-                return false;
-            for (std::size_t j = 0; j < CipherAlphabet::size; ++j) {
-                if (j != i && book.code(j).starts_with(code))
-                    return false;
-            }
-            // The lookup tables must map the code back to its own character.
-            const auto found = book.codeAt(code, 0);
-            if (!found || found->first != CipherAlphabet::at(i) || found->second != code.size())
-                return false;
-        }
-    }
-    return true;
+    none,
+    notMarkerForm,
+    wrongLength,
+    shortCodesDiffer,
+    equalCodes,
+    prefixCode,
+    noPerfectHash,
+    tablesDisagree,
+};
+
+// Returns true for the digits that may follow the leading 9 of a code.
+constexpr bool isCodeTailDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'8';
 }
 
-static_assert(checkConstruction(), "a codebook breaks the marker-digit construction");
+// Returns the first fault of the codebook of key index `k`.
+constexpr Fault faultOf(std::size_t k)
+{
+    const Codes& codes = *codesByKey[k];
+    const auto isShort = [](std::size_t i) { return i >= firstShort && i < firstShort + 4; };
+    for (const auto code : codes) {
+        if (code.empty() || code[0] != u'9' ||
+            !std::all_of(code.begin() + 1, code.end(), isCodeTailDigit))
+            return Fault::notMarkerForm;
+    }
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (codes[i].size() != (isShort(i) ? Codebook::shortCodeLength : longLengths[k]))
+            return Fault::wrongLength;
+        if (isShort(i) && codes[i] != codesOfKey1[i])
+            return Fault::shortCodesDiffer;
+    }
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (std::size_t j = 0; j < codes.size(); ++j) {
+            if (j != i && codes[j] == codes[i])
+                return Fault::equalCodes;
+        }
+    }
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (std::size_t j = 0; j < codes.size(); ++j) {
+            if (j != i && codes[j].starts_with(codes[i]))
+                return Fault::prefixCode;
+        }
+    }
+    const detail::PassTables& tables = passTables[k];
+    if (!tables.perfect)
+        return Fault::noPerfectHash;
+    // The lookup tables must map every code back to its own character.
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const auto code = codes[i];
+        const detail::Window w = detail::portableWindow(code.data(), code.data() + code.size());
+        const detail::CodeMatch found = tables.match(w.lo, w.hi);
+        if (found.character != static_cast<char>(CipherAlphabet::at(i)) ||
+            found.length != code.size())
+            return Fault::tablesDisagree;
+    }
+    return Fault::none;
+}
+
+// Returns the first fault of the first codebook that has one.
+constexpr Fault firstFault()
+{
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        if (const Fault fault = faultOf(k); fault != Fault::none)
+            return fault;
+    }
+    return Fault::none;
+}
+
+constexpr Fault fault = firstFault();
+static_assert(fault != Fault::notMarkerForm,
+              "a codebook has a code that is not a 9 followed by the digits 0 to 8");
+static_assert(fault != Fault::wrongLength,
+              "a codebook has a code of the wrong length (short codes have 4 digits, long "
+              "codes the key's long-code length)");
+static_assert(fault != Fault::shortCodesDiffer,
+              "a codebook's short codes differ from those of key 1");
+static_assert(fault != Fault::equalCodes, "a codebook has two equal codes");
+static_assert(fault != Fault::prefixCode,
+              "a codebook has a code that begins with another of its codes");
+static_assert(fault != Fault::noPerfectHash,
+              "no multiplier tried puts a codebook's long codes in slots of their own");
+static_assert(fault != Fault::tablesDisagree,
+              "a codebook's lookup tables do not map every code back to its character");
 
 } // namespace
+
+std::optional<std::pair<char16_t, std::size_t>> Codebook::codeAt(std::u16string_view text,
+                                                                 std::size_t pos) const
+{
+    if (pos >= text.size() || text[pos] != u'9')
+        return std::nullopt;
+    const detail::Window w = detail::portableWindow(text.data() + pos, text.data() + text.size());
+    const detail::CodeMatch found = tables_->match(w.lo, w.hi);
+    if (found.length == 0)
+        return std::nullopt;
+    return std::pair{static_cast<char16_t>(found.character), found.length};
+}
 
 std::span<const Codebook, 10> codebookTable()
 {

@@ -4,6 +4,7 @@
 #include "command.h"
 
 #include "codebook.h"
+#include "substitution.h"
 
 #include <algorithm>
 

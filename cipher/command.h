@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "substitution.h"
+#include "direction.h"
 
 #include <cstddef>
 #include <limits>

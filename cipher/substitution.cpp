@@ -3,22 +3,11 @@
 
 #include "substitution.h"
 
-#include "passkernels.h"
-
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include "internal/passkernels.h"
 
 namespace kelvane {
 
 namespace {
-
-// Returns the alphabet character at `position` as a one-character view into
-// the constant alphabet, so that passes need no storage of their own.
-constexpr std::u16string_view characterText(std::size_t position)
-{
-    return CipherAlphabet::characters().substr(position, 1);
-}
 
 // Returns the fastest kernel this machine runs.
 detail::Isa bestIsa()
@@ -27,47 +16,6 @@ detail::Isa bestIsa()
 }
 
 } // namespace
-
-std::u16string replaceAll(std::u16string_view text, std::u16string_view find,
-                          std::u16string_view replacement)
-{
-    if (find.empty())
-        return std::u16string(text);
-    std::u16string result;
-    result.reserve(text.size());
-    std::size_t pos = 0;
-    for (auto hit = text.find(find); hit != std::u16string_view::npos; hit = text.find(find, pos)) {
-        result.append(text.substr(pos, hit - pos));
-        result.append(replacement);
-        pos = hit + find.size();
-    }
-    result.append(text.substr(pos));
-    return result;
-}
-
-SubstitutionPass encryptionPass(const Codebook& codebook)
-{
-    SubstitutionPass pass;
-    for (std::size_t i = 0; i < pass.size(); ++i)
-        pass[i] = {characterText(i), codebook.code(i)};
-    return pass;
-}
-
-SubstitutionPass decryptionPass(const Codebook& codebook)
-{
-    SubstitutionPass pass;
-    for (std::size_t i = 0; i < pass.size(); ++i)
-        pass[i] = {codebook.code(i), characterText(i)};
-    return pass;
-}
-
-std::u16string runPass(std::u16string_view text, const SubstitutionPass& pass)
-{
-    std::u16string result(text);
-    for (const SubstitutionStep& step : pass)
-        result = replaceAll(result, step.find, step.replacement);
-    return result;
-}
 
 // Encryption in one walk equals the 61 steps: every find string is a single
 // alphabet character and every replacement is digits, which no step finds, so
@@ -131,75 +79,12 @@ std::u16string transform(std::u16string_view text, const Codebook& codebook, Dir
 // checks on `text` directly.
 bool roundTrips(std::u16string_view text, const Codebook& codebook)
 {
-    for (auto pos = text.find(u'9'); pos != std::u16string_view::npos;
-         pos = text.find(u'9', pos + 1)) {
-        if (codebook.codeAt(text, pos))
-            return false;
-    }
-    return true;
+    return detail::noCodeBegins(text, codebook, bestIsa());
 }
 
-namespace {
-
-// The counts are taken 8 units at a time in portable vector lanes; each lane
-// counts up to `laneRun` units before the lanes are added up.
-using Lanes = std::uint16_t __attribute__((vector_size(16)));
-constexpr std::size_t laneWidth = sizeof(Lanes) / sizeof(char16_t);
-constexpr std::size_t laneRun = 4096;
-
-// Returns all ones in the lanes that hold a space, '.', ',' or '?'.
-Lanes shortCodedIn(Lanes c)
-{
-    return (Lanes)((c == ' ') | (c == '.') | (c == ',') | (c == '?'));
-}
-
-// Returns all ones in the lanes that hold any other alphabet character: a
-// letter, '!', '"', '(', ')' or '@'.
-Lanes longCodedIn(Lanes c)
-{
-    const Lanes letter = (c | 0x20) - 'a';
-    const Lanes bang = c - '!';
-    const Lanes parenthesis = c - '(';
-    return (Lanes)((letter < 26) | (bang < 2) | (parenthesis < 2) | (c == '@'));
-}
-
-} // namespace
-
-// Every unit stays one unit long except the alphabet characters, which grow
-// to their codes: the space, '.', ',' and '?' to 4 units in every codebook
-// (codebook.cpp checks that at compile time), the others to the key's
-// long-code length.
 UnitCounts countUnits(std::u16string_view text)
 {
-    UnitCounts counts{text.size()};
-    std::size_t i = 0;
-    while (text.size() - i >= laneWidth) {
-        Lanes shortCoded{};
-        Lanes longCoded{};
-        const std::size_t end =
-            i + std::min(text.size() - i, laneRun * laneWidth) / laneWidth * laneWidth;
-        for (; i < end; i += laneWidth) {
-            Lanes c;
-            std::memcpy(&c, text.data() + i, sizeof c);
-            shortCoded -= shortCodedIn(c);
-            longCoded -= longCodedIn(c);
-        }
-        for (std::size_t k = 0; k < laneWidth; ++k) {
-            counts.shortCoded += shortCoded[k];
-            counts.longCoded += longCoded[k];
-        }
-    }
-    if (i < text.size()) { // the last units, beside lanes of 0, which counts for neither
-        Lanes c{};
-        std::memcpy(&c, text.data() + i, (text.size() - i) * sizeof(char16_t));
-        const Lanes shortCoded = shortCodedIn(c);
-        const Lanes longCoded = longCodedIn(c);
-        for (std::size_t k = 0; k < laneWidth; ++k) {
-            counts.shortCoded += shortCoded[k] & 1;
-            counts.longCoded += longCoded[k] & 1;
-        }
-    }
-    return counts;
+    return detail::countUnits(text);
 }
 
 std::size_t encryptedSize(const UnitCounts& counts, const Codebook& codebook)

@@ -4,43 +4,20 @@
 #pragma once
 
 #include "codebook.h"
+#include "direction.h"
 
-#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace kelvane {
 
-// One find-and-replace step of a pass.
-struct SubstitutionStep
-{
-    std::u16string_view find;
-    std::u16string_view replacement;
-};
-
-// The 61 steps of one direction, in alphabet order; step i belongs to the
-// alphabet character at position i. The views point into constant tables.
-using SubstitutionPass = std::array<SubstitutionStep, CipherAlphabet::size>;
-
-// Returns `text` with every occurrence of `find` replaced, scanning left to
-// right without overlap. An empty `find` matches nothing.
-std::u16string replaceAll(std::u16string_view text, std::u16string_view find,
-                          std::u16string_view replacement);
-
-// Returns the encryption pass of `codebook`: each character to its code.
-SubstitutionPass encryptionPass(const Codebook& codebook);
-
-// Returns the decryption pass of `codebook`: each code to its character, in
-// the same alphabet order as the encryption pass.
-SubstitutionPass decryptionPass(const Codebook& codebook);
-
-// Returns the result of applying the steps of `pass` to `text` one after another.
-std::u16string runPass(std::u16string_view text, const SubstitutionPass& pass);
-
-// Returns runPass(text, encryptionPass(codebook)), computed in one walk.
+// Returns `text` with every alphabet character replaced by its code under
+// `codebook`, the result of the 61 find-and-replace steps in alphabet order.
 std::u16string encryptText(std::u16string_view text, const Codebook& codebook);
 
-// Returns runPass(text, decryptionPass(codebook)), computed in one walk.
+// Returns `text` with every code of `codebook` replaced by its character, the
+// result of the 61 find-and-replace steps in alphabet order.
 std::u16string decryptText(std::u16string_view text, const Codebook& codebook);
 
 // Returns the same passes over 8-bit text such as UTF-8. Alphabet characters
@@ -49,13 +26,6 @@ std::u16string decryptText(std::u16string_view text, const Codebook& codebook);
 std::string encryptText(std::string_view text, const Codebook& codebook);
 std::string decryptText(std::string_view text, const Codebook& codebook);
 bool roundTrips(std::string_view text, const Codebook& codebook);
-
-// The two directions of the cipher.
-enum class Direction
-{
-    encrypt,
-    decrypt
-};
 
 // Returns encryptText(text, codebook) or decryptText(text, codebook), as
 // `direction` says.

@@ -6,6 +6,7 @@
 #include "commandline.h"
 #include "outputfile.h"
 #include "texttransformer.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <alphabet.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <substitution.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -27,19 +27,4 @@ bool TextTransformer::transform(std::string_view input,
     return true;
 }
 
-TransformResult TextTransformer::transform(std::string_view input) const
-{
-    TransformResult result;
-    result.error = validateUtf8(input);
-    if (result.error)
-        return result;
-    if (direction_ == Direction::encrypt)
-        result.roundTrips = roundTrips(input, codebook_);
-    transform(input, [&result](std::string_view block) {
-        result.output.append(block);
-        return true;
-    });
-    return result;
-}
-
 } // namespace kelvane::cli

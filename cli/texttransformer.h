@@ -3,26 +3,13 @@
 
 #pragma once
 
-#include "utf8.h"
-
 #include <codebook.h>
 #include <cstddef>
+#include <direction.h>
 #include <functional>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <substitution.h>
 
 namespace kelvane::cli {
-
-// What a transformation produced: the whole UTF-8 output, whether encryption
-// would survive a decryption, or the fault that stopped it (with no output).
-struct TransformResult
-{
-    std::string output;
-    bool roundTrips = true;
-    std::optional<Utf8Error> error;
-};
 
 // Runs UTF-8 text through one codebook in one direction. The passes work on
 // the UTF-8 bytes directly (alphabet characters and codes are ASCII, every
@@ -41,9 +28,6 @@ public:
     // block at a time, in order; returns false as soon as `write` does.
     bool transform(std::string_view input,
                    const std::function<bool(std::string_view)>& write) const;
-
-    // Returns the transformed text, or the first UTF-8 fault of `input` and no output.
-    TransformResult transform(std::string_view input) const;
 
 private:
     const Codebook& codebook_;

@@ -40,8 +40,4 @@ std::optional<Utf8Error> validateUtf8(std::string_view bytes);
 // surrogates and code points above U+10FFFF; a BOM is U+FEFF like any other.
 std::optional<Utf8Error> appendUtf16(std::string_view bytes, std::u16string& out);
 
-// Appends the UTF-8 form of `text` to `out` and returns nullopt, or returns the
-// index of the first unpaired surrogate, which has no UTF-8 form.
-std::optional<std::size_t> appendUtf8(std::u16string_view text, std::string& out);
-
 } // namespace kelvane::cli

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <passkernels.h>
+#include <reference.h>
 #include <string>
 #include <string_view>
 #include <substitution.h>

@@ -7,6 +7,7 @@
 #include "commandline.h"
 #include "process.h"
 #include "utf8.h"
+#include "utf8form.h"
 
 #include <codebook.h>
 #include <filesystem>
@@ -23,6 +24,7 @@
 namespace kelvane::cli {
 namespace {
 
+using testing::appendUtf8;
 using testing::ProcessResult;
 using testing::runProcess;
 

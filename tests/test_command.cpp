@@ -3,6 +3,7 @@
 
 #include "codebook.h"
 #include "command.h"
+#include "substitution.h"
 
 #include <gtest/gtest.h>
 

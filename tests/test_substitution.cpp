@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "passkernels.h"
+#include "reference.h"
 #include "substitution.h"
 #include "textgen.h"
 
@@ -175,7 +176,7 @@ TEST_P(EveryKey, DigitFreeTextsComeBackExactly)
 
 // The counts behind encryptedSize() classify units eight at a time; every
 // 16-bit unit, in each lane position and in the tail, must be sized exactly
-// as encryptText() makes it.
+// as encryptText() makes it. transformAll() reserves by the same counts.
 TEST_P(EveryKey, EncryptedSizeMatchesEveryUnit)
 {
     std::u16string text;
@@ -190,6 +191,19 @@ TEST_P(EveryKey, EncryptedSizeMatchesEveryUnit)
         const std::u16string one(1, static_cast<char16_t>(c));
         ASSERT_EQ(encryptedSize(one, book()), encryptText(one, book()).size())
             << "unit " << static_cast<unsigned>(c);
+    }
+    // Bytes are counted sixteen at a time, each lane up to 255 of them: every
+    // byte value, and a run of letters longer than a lane can count at once.
+    std::string everyByte;
+    for (int c = 0; c < 256; ++c)
+        everyByte.push_back(static_cast<char>(c));
+    for (const std::string& bytes : {everyByte, std::string(16 * 300, 'a')}) {
+        for (std::size_t shift = 0; shift < 17; ++shift) {
+            const std::string_view part = std::string_view(bytes).substr(shift);
+            ASSERT_EQ(encryptedSize(detail::countUnits(part), book()),
+                      encryptText(part, book()).size())
+                << "from byte " << shift;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "utf8.h"
+#include "utf8form.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 
 namespace kelvane::cli {
 namespace {
+
+using testing::appendUtf8;
 
 struct ValidCase
 {
@@ -132,38 +135,6 @@ TEST(Utf8, EveryCodePointRoundTrips)
         ASSERT_EQ(back, units) << std::hex << static_cast<std::uint32_t>(cp);
     }
 }
-
-struct LoneSurrogateCase
-{
-    const char* name;
-    std::u16string units;
-    std::size_t index;
-};
-
-// Prints the case by name rather than as raw bytes.
-void PrintTo(const LoneSurrogateCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class Utf8LoneSurrogate : public ::testing::TestWithParam<LoneSurrogateCase>
-{};
-
-TEST_P(Utf8LoneSurrogate, HasNoUtf8Form)
-{
-    std::string bytes;
-    const auto index = appendUtf8(GetParam().units, bytes);
-    ASSERT_TRUE(index.has_value());
-    EXPECT_EQ(*index, GetParam().index);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Utf8LoneSurrogate,
-                         ::testing::Values(LoneSurrogateCase{"HighAtEnd", u"ab\xD83D", 2},
-                                           LoneSurrogateCase{"HighBeforeAscii", u"\xD83Dx", 0},
-                                           LoneSurrogateCase{"LowAlone", u"a\xDE00", 1},
-                                           LoneSurrogateCase{"SwappedPair", u"\xDE00\xD83D", 0},
-                                           LoneSurrogateCase{"TwoHighs", u"\xD83D\xD83D\xDE00", 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kelvane::cli

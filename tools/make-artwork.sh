@@ -3,8 +3,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 # Draws the window's background picture and the program's icons, and writes
-# them into ui/resources/ (built into the program) and app/icons/ (installed
-# for the desktop menu). The results are committed, so building
+# them into artwork/ (built into the window and the page) and artwork/icons/
+# (the window's icon, and installed for the desktop menu). The results are committed, so building
 # needs none of this; run it again only to change the artwork:
 #
 #   sudo apt-get install imagemagick icoutils   # once
@@ -19,12 +19,12 @@
 #                  (not enlarged), so they stay sharp; Qt picks them by name.
 # kelvane.ico      48x48 32 bpp, 32x32 256 colours, 16x16 32 bpp,
 #                  16x16 16 colours, 16x16 2 colours.
-# app/icons/N.png  16, 32, 48, 64, 128 and 256 pixels square.
-# app/icons/kelvane.svg  the same icon as a scalable drawing.
+# artwork/icons/N.png  16, 32, 48, 64, 128 and 256 pixels square.
+# artwork/icons/kelvane.svg  the same icon as a scalable drawing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=ui/resources
-icons=app/icons
+out=artwork
+icons=artwork/icons
 mkdir -p "$out" "$icons"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

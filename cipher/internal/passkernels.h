@@ -9,14 +9,18 @@
 // through, so the same walk serves both.
 
 #include "codebook.h"
-#include "substitution.h"
+#include "direction.h"
 
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
 
-namespace kelvane::detail {
+namespace kelvane {
+
+struct UnitCounts;
+
+namespace detail {
 
 // The instruction sets the decryption walk is written for. Portable C++ runs
 // anywhere; SSE2, the amd64 baseline, looks for the 9s that start codes and
@@ -50,9 +54,10 @@ template <class Unit>
 Progress runPiece(std::basic_string_view<Unit> text, std::size_t from, std::span<Unit> out,
                   const Codebook& codebook, Direction direction, Isa isa);
 
-// Returns the length of the encryption of `text`.
+// Returns the counts of `text`'s units (see countUnits()); for 8-bit text a
+// byte of a multibyte UTF-8 sequence counts as a pass-through unit.
 template <class Unit>
-std::size_t encryptedLength(std::basic_string_view<Unit> text, const Codebook& codebook);
+UnitCounts countUnits(std::basic_string_view<Unit> text);
 
 // Returns the whole result of the pass of `direction` over `text`.
 template <class Unit>
@@ -63,4 +68,5 @@ std::basic_string<Unit> transformAll(std::basic_string_view<Unit> text, const Co
 template <class Unit>
 bool noCodeBegins(std::basic_string_view<Unit> text, const Codebook& codebook, Isa isa);
 
-} // namespace kelvane::detail
+} // namespace detail
+} // namespace kelvane

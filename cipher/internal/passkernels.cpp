@@ -3,6 +3,9 @@
 
 #include "passkernels.h"
 
+#include "passtables.h"
+#include "substitution.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -26,35 +29,6 @@ template <class Unit>
 constexpr auto unsignedOf(Unit u)
 {
     return static_cast<std::make_unsigned_t<Unit>>(u);
-}
-
-// The 16 units from a 9 on, narrowed to bytes (see PassTables), with a bit
-// mask of the units that are 9s.
-struct Window
-{
-    std::uint64_t lo = 0;
-    std::uint64_t hi = 0;
-    unsigned nines = 0;
-};
-
-// Returns the window at `p` unit by unit; units past `end` read as 0 and a
-// unit above 255 as 0xFF, neither of which is a digit.
-template <class Unit>
-Window portableWindow(const Unit* p, const Unit* end)
-{
-    Window w;
-    std::uint64_t words[2] = {0, 0};
-    const auto n = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 16));
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint64_t byte = unsignedOf(p[i]);
-        if constexpr (sizeof(Unit) > 1)
-            byte = byte < 256 ? byte : 0xFF;
-        words[i / 8] |= byte << (8 * (i % 8));
-        w.nines |= unsigned{byte == '9'} << i;
-    }
-    w.lo = words[0];
-    w.hi = words[1];
-    return w;
 }
 
 // Plain C++: the standard library's search for a byte, a loop for 16-bit units.
@@ -272,6 +246,36 @@ bool noCodeBeginsWith(std::basic_string_view<Unit> text, const PassTables& table
     return true;
 }
 
+// The counts are taken 16 bytes at a time in portable vector lanes, 8 lanes of
+// 16-bit units or 16 of bytes; each lane counts up to laneRun units (as many
+// as it can hold) before the lanes are added up.
+using Lanes16 = std::uint16_t __attribute__((vector_size(16)));
+using Lanes8 = std::uint8_t __attribute__((vector_size(16)));
+
+template <class Unit>
+using Lanes = std::conditional_t<sizeof(Unit) == 1, Lanes8, Lanes16>;
+
+template <class Unit>
+constexpr std::size_t laneRun = sizeof(Unit) == 1 ? 255 : 4096;
+
+// Returns all ones in the lanes that hold a space, '.', ',' or '?'.
+template <class L>
+L shortCodedIn(L c)
+{
+    return (L)((c == ' ') | (c == '.') | (c == ',') | (c == '?'));
+}
+
+// Returns all ones in the lanes that hold any other alphabet character: a
+// letter, '!', '"', '(', ')' or '@'.
+template <class L>
+L longCodedIn(L c)
+{
+    const L letter = (c | 0x20) - 'a';
+    const L bang = c - '!';
+    const L parenthesis = c - '(';
+    return (L)((letter < 26) | (bang < 2) | (parenthesis < 2) | (c == '@'));
+}
+
 } // namespace
 
 std::span<const Isa> availableIsas()
@@ -288,7 +292,7 @@ template <class Unit>
 Progress runPiece(std::basic_string_view<Unit> text, std::size_t from, std::span<Unit> out,
                   const Codebook& codebook, Direction direction, Isa isa)
 {
-    const PassTables& tables = codebook.passTables();
+    const PassTables& tables = CodebookAccess::tables(codebook);
     if (direction == Direction::encrypt)
         return encryptPiece(text, from, out, tables);
 #if KELVANE_HAVE_SSE2
@@ -299,16 +303,44 @@ Progress runPiece(std::basic_string_view<Unit> text, std::size_t from, std::span
     return decryptPiece<Unit, PortableOps>(text, from, out, tables);
 }
 
+// Every unit stays one unit long except the alphabet characters, which grow
+// to their codes: the space, '.', ',' and '?' to 4 units in every codebook
+// (codebook.cpp checks that at compile time), the others to the key's
+// long-code length.
 template <class Unit>
-std::size_t encryptedLength(std::basic_string_view<Unit> text, const Codebook& codebook)
+UnitCounts countUnits(std::basic_string_view<Unit> text)
 {
-    const auto& lengths = codebook.passTables().lengths;
-    std::size_t size = 0;
-    for (const Unit c : text) {
-        const auto u = unsignedOf(c);
-        size += u < 128 ? lengths[u] : 1;
+    using L = Lanes<Unit>;
+    constexpr std::size_t laneWidth = sizeof(L) / sizeof(Unit);
+    UnitCounts counts{text.size()};
+    std::size_t i = 0;
+    while (text.size() - i >= laneWidth) {
+        L shortCoded{};
+        L longCoded{};
+        const std::size_t end =
+            i + std::min(text.size() - i, laneRun<Unit> * laneWidth) / laneWidth * laneWidth;
+        for (; i < end; i += laneWidth) {
+            L c;
+            std::memcpy(&c, text.data() + i, sizeof c);
+            shortCoded -= shortCodedIn(c);
+            longCoded -= longCodedIn(c);
+        }
+        for (std::size_t k = 0; k < laneWidth; ++k) {
+            counts.shortCoded += shortCoded[k];
+            counts.longCoded += longCoded[k];
+        }
     }
-    return size;
+    if (i < text.size()) { // the last units, beside lanes of 0, which counts for neither
+        L c{};
+        std::memcpy(&c, text.data() + i, (text.size() - i) * sizeof(Unit));
+        const L shortCoded = shortCodedIn(c);
+        const L longCoded = longCodedIn(c);
+        for (std::size_t k = 0; k < laneWidth; ++k) {
+            counts.shortCoded += shortCoded[k] & 1;
+            counts.longCoded += longCoded[k] & 1;
+        }
+    }
+    return counts;
 }
 
 template <class Unit>
@@ -316,7 +348,8 @@ std::basic_string<Unit> transformAll(std::basic_string_view<Unit> text, const Co
                                      Direction direction, Isa isa)
 {
     std::basic_string<Unit> result;
-    result.reserve(direction == Direction::encrypt ? encryptedLength(text, codebook) : text.size());
+    result.reserve(direction == Direction::encrypt ? encryptedSize(countUnits(text), codebook)
+                                                   : text.size());
     // Pieces go through a block that stays in the cache, so the result is
     // written once and never filled with zeros first.
     std::array<Unit, 8192> block;
@@ -335,18 +368,18 @@ bool noCodeBegins(std::basic_string_view<Unit> text, const Codebook& codebook, I
 {
 #if KELVANE_HAVE_SSE2
     if (isa == Isa::sse2)
-        return noCodeBeginsWith<Unit, Sse2Ops>(text, codebook.passTables());
+        return noCodeBeginsWith<Unit, Sse2Ops>(text, CodebookAccess::tables(codebook));
 #endif
     (void)isa;
-    return noCodeBeginsWith<Unit, PortableOps>(text, codebook.passTables());
+    return noCodeBeginsWith<Unit, PortableOps>(text, CodebookAccess::tables(codebook));
 }
 
 template Progress runPiece<char>(std::string_view, std::size_t, std::span<char>, const Codebook&,
                                  Direction, Isa);
 template Progress runPiece<char16_t>(std::u16string_view, std::size_t, std::span<char16_t>,
                                      const Codebook&, Direction, Isa);
-template std::size_t encryptedLength<char>(std::string_view, const Codebook&);
-template std::size_t encryptedLength<char16_t>(std::u16string_view, const Codebook&);
+template UnitCounts countUnits<char>(std::string_view);
+template UnitCounts countUnits<char16_t>(std::u16string_view);
 template std::string transformAll<char>(std::string_view, const Codebook&, Direction, Isa);
 template std::u16string transformAll<char16_t>(std::u16string_view, const Codebook&, Direction,
                                                Isa);

@@ -1,0 +1,37 @@
+# SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
+
+# Compiles cipher/codebook.cpp with one code of key 1 changed and checks that
+# the build stops with the message that names the fault (EXPECT), or, with no
+# change asked for, that the table compiles.
+#
+#   cmake -DCXX=... -DCIPHER_DIR=... -DWORK_DIR=... [-DFLAGS=...]
+#         [-DFIND=... -DREPLACE=... -DEXPECT=...] -P codebook_faults.cmake
+file(READ ${CIPHER_DIR}/codebook_data.inc data)
+if(DEFINED FIND)
+    string(FIND "${data}" "${FIND}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the table has no ${FIND}")
+    endif()
+    string(REPLACE "${FIND}" "${REPLACE}" data "${data}")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+file(WRITE ${WORK_DIR}/codebook_data.inc "${data}")
+# codebook.cpp finds the changed table beside it, the headers in cipher/.
+file(COPY ${CIPHER_DIR}/codebook.cpp DESTINATION ${WORK_DIR})
+separate_arguments(flags UNIX_COMMAND "${FLAGS}")
+execute_process(
+    COMMAND ${CXX} -std=c++20 -fsyntax-only ${flags} -I${CIPHER_DIR} ${WORK_DIR}/codebook.cpp
+    RESULT_VARIABLE result
+    ERROR_VARIABLE errors
+    OUTPUT_VARIABLE errors)
+if(NOT DEFINED FIND)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "the intact table does not compile:\n${errors}")
+    endif()
+elseif(result EQUAL 0)
+    message(FATAL_ERROR "a table with ${REPLACE} for ${FIND} compiles")
+elseif(NOT errors MATCHES "static.assert[^\n]*${EXPECT}")
+    message(FATAL_ERROR "the build did not stop with \"${EXPECT}\":\n${errors}")
+endif()
