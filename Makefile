@@ -41,7 +41,7 @@ clean:
 
 # Hardening and packaging (README, "More commands"). Each installs the extra
 # Debian packages it needs on top of those of `make deps`.
-.PHONY: sanitize fuzz stress package package-check package-test reuse
+.PHONY: sanitize fuzz stress package package-check package-test package-piuparts reuse
 FUZZ_SECONDS ?= 60
 # dpkg-buildpackage builds the source and binary packages in $(DEB_DIR) with
 # debhelper; mk-build-deps (devscripts, equivs) installs the Build-Depends of
@@ -54,6 +54,9 @@ PACKAGE_DEPS := dpkg-dev debhelper fakeroot devscripts equivs file lintian \
 # `null` is this machine itself, where it installs the packages (as CI does on
 # its throwaway machine); see man autopkgtest for the others.
 AUTOPKGTEST_VIRT ?= null
+# piuparts installs, removes and purges both packages in a fresh Debian 12
+# chroot that it makes with debootstrap from this mirror (root only).
+PIUPARTS_MIRROR ?= http://deb.debian.org/debian
 
 sanitize: deps
 	@cmake --preset asan >/dev/null
@@ -80,6 +83,11 @@ package-check: package
 package-test: package
 	@./tools/install-deps.sh --only autopkgtest
 	@autopkgtest $(DEB_DIR)/*.changes -- $(AUTOPKGTEST_VIRT)
+
+package-piuparts: package
+	@./tools/install-deps.sh --only piuparts
+	@piuparts --distribution=bookworm --mirror=$(PIUPARTS_MIRROR) \
+		$(DEB_DIR)/kelvane-encryptor_*_*.deb $(DEB_DIR)/kelvane-cipher_*_*.deb
 
 # Every file names its copyright and licence (REUSE); LICENSES/ has the texts.
 reuse:

@@ -45,6 +45,24 @@ fi
 [ "$(dcmd --dsc "$changes" | wc -l)" -eq 1 ] && pass "the .changes file holds the source package" \
     || fail "$changes holds no source package"
 
+# debian/copyright follows REUSE: it has a licence paragraph for every text in
+# LICENSES/, and names the licence of each file that .reuse/dep5 licenses
+# other than under GPL-3.0-or-later.
+if [ -d LICENSES ] && [ -f debian/copyright ]; then
+    for text in LICENSES/*.txt; do
+        id=$(basename "$text" .txt)
+        grep -qx "License: $id" debian/copyright && pass "debian/copyright has the licence $id" \
+            || fail "debian/copyright has no paragraph \"License: $id\""
+    done
+    awk '/^Files:/ {files = $0} /^License:/ && $2 != "GPL-3.0-or-later" {print files "\t" $2}' .reuse/dep5 \
+        | while IFS=$'\t' read -r files id; do
+            awk -v files="$files" -v id="$id" '$0 == files {found = 1} found && /^License:/ {exit $2 != id} \
+                END {if (!found) exit 1}' debian/copyright \
+                && echo "check-package: ok: debian/copyright: ${files#Files: } under $id" \
+                || { echo "check-package: FAIL: debian/copyright lacks \"$files\" under $id" >&2; exit 1; }
+        done || failures=$((failures + 1))
+fi
+
 # Unpacks binary package $1 into $scratch/$1 and sets deb and root.
 unpack() {
     deb="$dir/${1}_${version:-*}_$arch.deb"
