@@ -43,11 +43,22 @@ clean:
 
 # Hardening and packaging (README, "More commands"). Each installs the extra
 # Debian packages it needs on top of those of `make deps`.
-.PHONY: sanitize fuzz stress package package-check reuse
+.PHONY: sanitize fuzz stress package package-check package-test package-piuparts reuse
 FUZZ_SECONDS ?= 60
-# CPack runs file and dpkg-shlibdeps on the binaries; the check runs lintian,
-# hardening-check (devscripts), desktop-file-validate, appstreamcli and man.
-PACKAGE_DEPS := dpkg-dev file lintian devscripts desktop-file-utils appstream man-db
+# dpkg-buildpackage builds the source and binary packages in $(DEB_DIR) with
+# debhelper; mk-build-deps (devscripts, equivs) installs the Build-Depends of
+# debian/control. The check runs lintian, hardening-check (devscripts),
+# desktop-file-validate, appstreamcli and man.
+DEB_DIR := $(BUILD_DIR)/deb
+PACKAGE_DEPS := dpkg-dev debhelper fakeroot devscripts equivs file lintian \
+	desktop-file-utils appstream man-db
+# autopkgtest runs debian/tests against the built packages in a testbed:
+# `null` is this machine itself, where it installs the packages (as CI does on
+# its throwaway machine); see man autopkgtest for the others.
+AUTOPKGTEST_VIRT ?= null
+# piuparts installs, removes and purges both packages in a fresh Debian 12
+# chroot that it makes with debootstrap from this mirror (root only).
+PIUPARTS_MIRROR ?= http://deb.debian.org/debian
 
 sanitize: deps
 	@cmake --preset asan >/dev/null
@@ -64,13 +75,21 @@ stress: build
 	@./tools/install-deps.sh time
 	@./bench/stress-cli.sh $(BUILD_DIR)/cli/kelvane-cipher
 
-package: build
-	@./tools/install-deps.sh $(PACKAGE_DEPS)
-	@cmake --build --preset $(PRESET) --target package
+package:
+	@./tools/install-deps.sh --only $(PACKAGE_DEPS)
+	@./tools/build-package.sh $(DEB_DIR)
 
-package-check: build
-	@./tools/install-deps.sh $(PACKAGE_DEPS)
-	@cmake --build --preset $(PRESET) --target package-check
+package-check: package
+	@./tools/check-package.sh --version "$$(dpkg-parsechangelog -S Version)" $(DEB_DIR)/*.changes
+
+package-test: package
+	@./tools/install-deps.sh --only autopkgtest
+	@autopkgtest $(DEB_DIR)/*.changes -- $(AUTOPKGTEST_VIRT)
+
+package-piuparts: package
+	@./tools/install-deps.sh --only piuparts
+	@piuparts --distribution=bookworm --mirror=$(PIUPARTS_MIRROR) \
+		$(DEB_DIR)/kelvane-encryptor_*_*.deb $(DEB_DIR)/kelvane-cipher_*_*.deb
 
 # Every file names its copyright and licence (REUSE); LICENSES/ has the texts.
 reuse:

@@ -1,16 +1,22 @@
 # SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 # SPDX-License-Identifier: GPL-3.0-or-later
 
-# Writes a Debian changelog made from NEWS.md: one entry per release heading
+# Makes a Debian changelog from NEWS.md: one entry per release heading
 # "## VERSION (YYYY-MM-DD)", one "  * " item per "- " item of the release.
-#   cmake -DNEWS=NEWS.md -DOUTPUT=changelog -DPACKAGE=name -DMAINTAINER="Name <mail>"
-#         -DVERSION=x.y.z -P news-to-changelog.cmake
+# With OUTPUT it writes the changelog there; with CHECK it fails unless the
+# file CHECK (debian/changelog) holds exactly that changelog.
+#   cmake -DNEWS=NEWS.md -DOUTPUT=changelog|-DCHECK=debian/changelog
+#         -DPACKAGE=name -DMAINTAINER="Name <mail>" -DVERSION=x.y.z
+#         -P news-to-changelog.cmake
 # Fails unless the newest release is VERSION.
-foreach(variable IN ITEMS NEWS OUTPUT PACKAGE MAINTAINER VERSION)
+foreach(variable IN ITEMS NEWS PACKAGE MAINTAINER VERSION)
     if(NOT DEFINED ${variable})
         message(FATAL_ERROR "news-to-changelog: ${variable} is not set")
     endif()
 endforeach()
+if(NOT DEFINED OUTPUT AND NOT DEFINED CHECK)
+    message(FATAL_ERROR "news-to-changelog: set OUTPUT or CHECK")
+endif()
 
 file(READ "${NEWS}" news)
 # Keep semicolons out of the way of CMake's lists while splitting into lines.
@@ -65,4 +71,12 @@ if(NOT changelog)
 endif()
 
 string(REPLACE "<semicolon>" ";" changelog "${changelog}")
-file(WRITE "${OUTPUT}" "${changelog}")
+if(DEFINED CHECK)
+    file(READ "${CHECK}" checked)
+    if(NOT checked STREQUAL changelog)
+        message(FATAL_ERROR "${CHECK} does not name the releases of ${NEWS}; "
+            "remake it with -DOUTPUT=${CHECK}:\n${changelog}")
+    endif()
+else()
+    file(WRITE "${OUTPUT}" "${changelog}")
+endif()
