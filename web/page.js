@@ -431,12 +431,9 @@
         typing = null;
         txtEncrypt.setSelectionRange(0, 0);
         txtEncrypt.scrollTop = 0;
-        // Keys pressed while the browser lays the text out arrive after it;
-        // the text box is still read-only for them.
-        if (large) {
+        // The command is at work until the browser has laid the text out.
+        if (large)
             await painted();
-            await painted();
-        }
         return true;
     }
 
@@ -448,6 +445,25 @@
         frmKelvane.setAttribute('aria-busy', String(busy));
         frmKelvane.classList.toggle('busy', busy);
         txtEncrypt.readOnly = busy;
+        if (busy)
+            [busySince, busyUntil] = [performance.now(), Infinity];
+        else
+            busyUntil = performance.now();
+    }
+
+    // Keys and clicks that come while the page cannot take them reach it
+    // only once the work is done: those made while busy are dropped by their
+    // time stamps, which tell when they were made.
+    let busySince = Infinity;
+    let busyUntil = -Infinity;
+    for (const type of ['keydown', 'keypress', 'mousedown', 'click']) {
+        document.addEventListener(type, (event) => {
+            if (event.timeStamp >= busySince && event.timeStamp <= busyUntil &&
+                !document.querySelector('dialog[open]')) {
+                event.preventDefault();
+                event.stopImmediatePropagation();
+            }
+        }, true);
     }
 
     // Shows a message box, with the window idle while it is open.

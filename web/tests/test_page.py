@@ -18,6 +18,7 @@ import time
 import unittest
 
 from selenium import webdriver
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -275,6 +276,103 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.text(), "Undo me, please.")
         box.send_keys(Keys.CONTROL, "y")
         self.assertEqual(self.text(), "Undo me, please. Yes")
+
+    def chord(self, *keys):
+        """Presses Ctrl with `keys` wherever the focus is."""
+        actions = ActionChains(self.driver).key_down(Keys.CONTROL)
+        for key in keys:
+            actions.key_down(key)
+        for key in reversed(keys):
+            actions.key_up(key)
+        actions.key_up(Keys.CONTROL).perform()
+
+    def test_history_keys_wherever_the_focus_is(self):
+        self.control("txtEncrypt").send_keys("Plain")
+        self.type_key("4")
+        cipher = cli("encrypt", "4", "Plain")
+        # With the focus on a button, right after the command, and then nowhere.
+        self.press("cmdEncrypt")
+        self.assertEqual(self.focused(), "cmdEncrypt")
+        self.chord("z")
+        self.assertEqual(self.text(), "Plain")
+        self.chord("y")
+        self.assertEqual(self.text(), cipher)
+        self.driver.execute_script("document.activeElement.blur()")
+        self.assertEqual(self.focused(), "")
+        self.chord("z")
+        self.assertEqual(self.text(), "Plain")
+        self.chord(Keys.SHIFT, "z")
+        self.assertEqual(self.text(), cipher)
+        # In the key field they take back its own typing, and go no further.
+        self.control("cboKey").click()
+        self.chord("z")
+        self.assertEqual(self.control("cboKey").get_attribute("value"), "")
+        self.chord("z")
+        self.assertEqual(self.text(), cipher)
+        self.chord("y")
+        self.assertEqual(self.control("cboKey").get_attribute("value"), "4")
+        self.assertEqual(self.text(), cipher)
+
+    def test_a_result_that_does_not_come_out_whole_leaves_the_text(self):
+        self.control("txtEncrypt").send_keys("Hello")
+        self.type_key("4")
+        cipher = cli("encrypt", "4", "Hello")
+        too_large = [("Kelvane Encryptor", "The text is too large to process. It has been left "
+                      "unchanged.", ["OK"], "OK", False)]
+        decode = "TextDecoder.prototype.decode"
+        for name, limit, fault in [
+                ("one unit beyond the limit", len(cipher) - 1, ""),
+                ("decoder gives an empty string", None, f"{decode} = () => '';"),
+                ("decoder loses a unit", None,
+                 f"const d = {decode}; {decode} = function (u) {{ return d.call(this, u).slice(1); }};")]:
+            with self.subTest(name):
+                self.driver.execute_script(
+                    "window.kelvaneDecode = window.kelvaneDecode || TextDecoder.prototype.decode;"
+                    "TextDecoder.prototype.decode = window.kelvaneDecode;"
+                    "const w = document.getElementById('frmKelvane');"
+                    "if (arguments[0] === null) delete w.dataset.maxUnits;"
+                    "else w.dataset.maxUnits = arguments[0];" + fault, limit)
+                self.assertEqual(self.press("cmdEncrypt"), too_large)
+                self.assertEqual(self.text(), "Hello")
+        # The history is as it was: one step back is the empty text box.
+        self.driver.execute_script("TextDecoder.prototype.decode = window.kelvaneDecode;"
+                                   "document.getElementById('frmKelvane').dataset.maxUnits"
+                                   " = arguments[0]", len(cipher))
+        self.assertEqual(self.press("cmdEncrypt"), [])
+        self.assertEqual(self.text(), cipher)
+        self.chord("z")
+        self.assertEqual(self.text(), "Hello")
+        self.chord("z")
+        self.assertEqual(self.text(), "")
+
+    def test_busy_while_a_command_works(self):
+        plain = "Busy text, 7 days a week.\n" * 4000  # 104,000 units, a large text
+        self.driver.execute_script("document.getElementById('txtEncrypt').value = arguments[0]", plain)
+        self.type_key("4")
+        self.control("txtEncrypt").click()
+        looks = self.driver.execute_script("""
+            const w = document.getElementById('frmKelvane');
+            window.busySpan = [performance.timeOrigin + performance.now()];
+            new MutationObserver(() => window.busySpan.push(performance.timeOrigin + performance.now()))
+                .observe(w, {attributeFilter: ['aria-busy']});
+            document.getElementById('cmdEncrypt').click();
+            document.getElementById('txtEncrypt').focus();
+            return [w.getAttribute('aria-busy'), getComputedStyle(w).cursor,
+                    getComputedStyle(document.getElementById('cmdDecrypt')).color]""")
+        self.assertEqual(looks, ["true", "wait", "rgb(109, 109, 109)"])
+        WebDriverWait(self.driver, 30).until(
+            lambda d: self.control("frmKelvane").get_attribute("aria-busy") == "false")
+        self.assertEqual(self.control("cmdDecrypt").value_of_css_property("color"), "rgba(0, 0, 0, 1)")
+        # Keys typed while it worked reach the page only now, stamped with the
+        # time they were typed; they go nowhere. A key typed now goes in.
+        start, end = self.driver.execute_script("return window.busySpan")[:2]
+        for key, when in [("a", (start + end) / 2), ("b", end - 1), ("c", None)]:
+            event = {"type": "keyDown", "key": key, "text": key}
+            if when is not None:
+                event["timestamp"] = when / 1000
+            self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", event)
+            self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", {"type": "keyUp", "key": key})
+        self.assertEqual(self.text(), "c" + cli("encrypt", "4", plain))
 
     def test_key_list_by_keyboard(self):
         field = self.control("cboKey")
