@@ -16,6 +16,9 @@
     // From this many units on, a command shows the busy look before it starts
     // and puts the first screenful of its result in before the whole of it.
     const largeText = 100000;
+    // From this many units on, the core's work is long enough for the busy
+    // look to show before it; before that, it shows with the result.
+    const slowWork = 1 << 23;
     // How much of a large result goes in first: more than the text box shows.
     const firstScreenful = 4096;
     // The core's verdicts on a result that the page tells apart; any other
@@ -498,8 +501,8 @@
             if (start.index < 0)
                 return;
             const text = txtEncrypt.value;
-            // Lets the busy look show before the work.
-            if (text.length >= largeText)
+            // Lets the busy look show before work that takes a while.
+            if (text.length >= slowWork)
                 await painted();
             let pass;
             try {
