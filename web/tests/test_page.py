@@ -36,11 +36,13 @@ CHROMIUM_FLAGS = [
 ]
 
 
-def start_chromium(profile):
+def start_chromium(profile, flags=(), prefs=None):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
-    for flag in CHROMIUM_FLAGS + [f"--user-data-dir={profile}"]:
+    for flag in CHROMIUM_FLAGS + list(flags) + [f"--user-data-dir={profile}"]:
         options.add_argument(flag)
+    if prefs:
+        options.add_experimental_option("prefs", prefs)
     options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
@@ -425,6 +427,32 @@ class PageTest(unittest.TestCase):
         errors = [entry["message"] for entry in self.driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "127.0.0.1:9" not in entry["message"]]
         self.assertEqual(errors, [])
+
+class WithoutTheCoreTest(unittest.TestCase):
+    """Without WebAssembly (V8 without its compilers) or without JavaScript,
+    the page shows a plain message and no control at all."""
+
+    def test_a_plain_message_in_place_of_the_window(self):
+        message = ("Kelvane Encryptor cannot run here: it needs JavaScript and WebAssembly, "
+                   "and this browser has one of them turned off.")
+        for name, flags, prefs in [
+                ("without WebAssembly", ["--js-flags=--jitless"], None),
+                ("without JavaScript", [], {"profile.managed_default_content_settings.javascript": 2})]:
+            with self.subTest(name), tempfile.TemporaryDirectory() as profile:
+                driver = start_chromium(profile, flags, prefs)
+                try:
+                    driver.get(URL)
+                    time.sleep(0.5)
+                    self.assertEqual(driver.find_element(By.TAG_NAME, "body").text, message)
+                    shown = [e.get_attribute("id") for e in driver.find_elements(
+                        By.CSS_SELECTOR, "button, textarea, input") if e.is_displayed()]
+                    self.assertEqual(shown, [])
+                    if flags:
+                        self.assertEqual(driver.execute_script("return typeof WebAssembly"),
+                                         "undefined")
+                finally:
+                    driver.quit()
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
