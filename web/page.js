@@ -572,7 +572,16 @@
     }
 
     // Moves the banner's first unit to its end; the label's text is the only state.
+    // It holds still while the user asks for less motion and while the
+    // pointer rests on it, so that it can be read.
+    const lessMotion = window.matchMedia('(prefers-reduced-motion: reduce)');
+    let pointerOnBanner = false;
+    Label1.addEventListener('pointerenter', () => { pointerOnBanner = true; });
+    Label1.addEventListener('pointerleave', () => { pointerOnBanner = false; });
+
     function rotateBanner() {
+        if (lessMotion.matches || pointerOnBanner)
+            return;
         const text = Label1Text.textContent;
         if (text.length > 1)
             Label1Text.textContent = text.slice(1) + text[0];

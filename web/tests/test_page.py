@@ -162,6 +162,27 @@ class PageTest(unittest.TestCase):
         self.assertTrue(ticks / 2 <= moved <= ticks + 1, (moved, elapsed))
         self.assertEqual(banner.get_attribute("aria-label"), name)
 
+    def test_banner_holds_still_for_less_motion_and_under_the_pointer(self):
+        shown = "return document.getElementById('Label1').textContent"
+
+        def moves():
+            first = self.driver.execute_script(shown)
+            time.sleep(0.3)
+            return self.driver.execute_script(shown) != first
+
+        media = "Emulation.setEmulatedMedia"
+        self.driver.execute_cdp_cmd(media, {"features": [
+            {"name": "prefers-reduced-motion", "value": "reduce"}]})
+        try:
+            self.assertFalse(moves())
+        finally:
+            self.driver.execute_cdp_cmd(media, {"features": []})
+        self.assertTrue(moves())
+        ActionChains(self.driver).move_to_element(self.control("Label1")).perform()
+        self.assertFalse(moves())
+        ActionChains(self.driver).move_to_element(self.control("cmdExit")).perform()
+        self.assertTrue(moves())
+
     def test_encrypts_and_decrypts_as_the_command_line_tool(self):
         plain = "Çà et là: 3 apples, 9 pears & 42 € — 中文 ✓ (\"quoted\")!\nNext line @ 10:45?"
         for key in [str(k) for k in range(1, 11)]:
