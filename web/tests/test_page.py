@@ -29,6 +29,8 @@ PAGE = pathlib.Path(sys.argv.pop(1)).resolve()
 CLI = pathlib.Path(sys.argv.pop(1)).resolve()
 URL = PAGE.as_uri()
 
+AXE = pathlib.Path(__file__).resolve().parent / "node_modules" / "axe-core" / "axe.min.js"
+
 CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
     "--disable-component-update", "--disable-sync", "--no-first-run",
@@ -410,6 +412,36 @@ class PageTest(unittest.TestCase):
         field.send_keys(Keys.DOWN * 8, Keys.ENTER)
         self.assertFalse(self.control("cboKeyList").is_displayed())
         self.assertEqual(field.get_attribute("value"), "10")
+
+    def axe_violations(self):
+        """Returns what axe-core finds wrong in the page as it is, one line a rule."""
+        self.driver.execute_script(AXE.read_text(encoding="utf-8"))
+        return self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            axe.run(document).then((r) => done(r.violations.map((v) =>
+                `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`)));""")
+
+    def test_accessible_at_start_with_a_question_open_and_after_exit(self):
+        self.assertEqual(self.axe_violations(), [])
+        descriptions = self.driver.execute_script("""
+            return ['txtEncrypt', 'cmdEncrypt', 'cmdDecrypt', 'cmdClear', 'cmdExit', 'cboKey', 'Label1']
+                .map((id) => document.getElementById(document.getElementById(id)
+                    .getAttribute('aria-describedby')).textContent);""")
+        self.assertEqual(descriptions[1], "Encrypts the text with the chosen key")
+        self.assertEqual(len(set(descriptions)), 7)
+        # The digits question, opened by the mouse: its default button shows its focus mark.
+        self.paste(f"Code {cli('encrypt', '3', 'a')} here")
+        self.type_key("3")
+        self.control("cmdEncrypt").click()
+        WebDriverWait(self.driver, 10).until(
+            lambda d: d.find_elements(By.CSS_SELECTOR, "dialog[open]"))
+        focused = self.driver.switch_to.active_element
+        self.assertEqual(focused.text, "No")
+        self.assertEqual(focused.value_of_css_property("outline-style"), "dotted")
+        self.assertEqual(self.axe_violations(), [])
+        focused.send_keys(Keys.ENTER)
+        self.control("cmdExit").click()
+        self.assertEqual(self.axe_violations(), [])
 
     def test_exit_ends_the_program(self):
         self.control("txtEncrypt").send_keys("secret")
