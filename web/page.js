@@ -344,7 +344,8 @@
     txtEncrypt.addEventListener('beforeinput', (event) => {
         if (event.inputType === 'historyUndo' || event.inputType === 'historyRedo') {
             event.preventDefault();
-            (event.inputType === 'historyUndo' ? undo : redo)();
+            if (!commandRunning)
+                (event.inputType === 'historyUndo' ? undo : redo)();
             return;
         }
         const kind = editKind(event.inputType);
@@ -490,7 +491,13 @@
         commandRunning = true;
         setBusy(true);
         try {
-            let module = await core;
+            let module;
+            try {
+                module = await core;
+            } catch {
+                showNoCore();
+                return;
+            }
             const start = startCommand(module, cboKey.value, decrypting, txtEncrypt.value === '');
             if (start.missingKey >= 0)
                 await ask(tell(message(module, start.missingKey)));
@@ -513,10 +520,8 @@
                 // next command. A string too long for the browser is a
                 // RangeError (an InternalError in some browsers).
                 const tooLong = error instanceof RangeError || error?.name === 'InternalError';
-                if (!tooLong) {
-                    core = createCore();
-                    module = null;
-                }
+                if (!tooLong)
+                    core = new Promise((resolve) => resolve(createCore()));
                 const memory = tooLong ||
                     (error instanceof WebAssembly.RuntimeError && /memory|abort/i.test(error.message));
                 await ask(tell(failureMessages[memory ? 1 : 0]));
