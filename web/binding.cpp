@@ -113,6 +113,21 @@ int kelvane_judge_result(const char16_t* text, std::size_t length, int index, in
                                                  lastResult, *codebook, limits));
 }
 
+// Returns the verdict (1 unchanged, more: refused, 0 otherwise) on
+// encrypting the text with codebook `index` for a text box that holds at most
+// `maxUnits` units in one string, from the result's length alone and before
+// it is built; -1 for an index that names no codebook.
+int kelvane_judge_encrypted_size(const char16_t* text, std::size_t length, int index,
+                                 std::size_t maxUnits)
+{
+    const kelvane::Codebook* codebook = codebookAt(index);
+    if (!codebook)
+        return -1;
+    const kelvane::TextLimits limits{maxUnits, kelvane::TextLimits{}.maxLine, false};
+    const kelvane::TextSize result{kelvane::encryptedSize(unitsAt(text, length), *codebook), 0};
+    return static_cast<int>(kelvane::judgeEncryptedSize(length, result, limits));
+}
+
 // Returns the units of the last result.
 const char16_t* kelvane_result()
 {

@@ -191,6 +191,14 @@
     // whole is a RangeError, as a string too long for the browser is.
     function runPass(module, text, index, decrypting) {
         return withUnits(module, text, (address) => {
+            // A cipher text's length is known before it is built, and one too
+            // large for a string is refused without building it.
+            if (!decrypting) {
+                const verdict = module._kelvane_judge_encrypted_size(address, text.length, index,
+                    maxUnits());
+                if (verdict > Verdict.ask)
+                    return { verdict };
+            }
             const direction = decrypting ? 1 : 0;
             const length = module._kelvane_transform(address, text.length, index, direction);
             if (length < 0)

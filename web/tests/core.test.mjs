@@ -158,6 +158,10 @@ function runChecks() {
     assert.deepEqual(message(core._kelvane_verdict_message(refused)), ['Kelvane Encryptor',
         'The text is too large to process. It has been left unchanged.']);
     assert.equal(judge('#1', '4', 'encrypt', 100).verdict, 1, 'unchanged');
+    // So is a cipher text too large to build, judged before it is built.
+    const bySize = (limit) => withUnits('a', (address) =>
+        core._kelvane_judge_encrypted_size(address, 1, findCodebook('4'), limit));
+    assert.deepEqual([bySize(cipherOfA.length), bySize(cipherOfA.length - 1)], [0, refused]);
     // A code as the very last unit of a text still asks.
     const endsInCode = `x ${cipherOfA}`;
     const ask = judge(endsInCode, '4', 'encrypt', 1000).verdict;
@@ -173,6 +177,7 @@ function runChecks() {
         withUnits('abc', (address) => {
             assert.equal(core._kelvane_transform(address, 3, index, 0), -1, `index ${index}`);
             assert.equal(core._kelvane_judge_result(address, 3, index, 0, 100), -1);
+            assert.equal(core._kelvane_judge_encrypted_size(address, 3, index, 100), -1);
             assert.equal(core._kelvane_round_trips(address, 3, index), -1);
         });
     }
