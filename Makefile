@@ -103,7 +103,11 @@ reuse:
 WEB_DIR := $(BUILD_DIR)/web
 WEB_PAGE := $(WEB_DIR)/kelvane-encryptor.html
 WEB_DEPS := emscripten python3
-WEB_TEST_DEPS := chromium chromium-driver python3-selenium
+WEB_TEST_DEPS := chromium chromium-driver python3-selenium firefox-esr
+# The accessibility checker and the driver for Firefox come from npm, at the
+# versions web/tests/package-lock.json names; Debian's npm only where the
+# machine's node has none of its own.
+WEB_NPM := web/tests/node_modules/.package-lock.json
 # Debian's python3-selenium is for Debian's python3, whatever python3 is first
 # on the PATH.
 WEB_PYTHON := /usr/bin/python3
@@ -125,11 +129,16 @@ web: deps
 # The tests compare the page with kelvane-cipher, so that is built too.
 # Selenium reaches chromedriver at "localhost": without that name (a minimal
 # system without /etc/hosts) it would wait 30 s and fail with no reason.
-web-test: web-localhost web configure
+web-test: web-localhost web configure $(WEB_NPM)
 	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
 	@cmake --build --preset $(PRESET) --target kelvane-cipher
 	@node web/tests/core.test.mjs $(WEB_DIR)/kelvane-core.js $(BUILD_DIR)/cli/kelvane-cipher
 	@$(WEB_PYTHON) web/tests/test_page.py $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
+	@node web/tests/firefox.test.mjs $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
+
+$(WEB_NPM): web/tests/package.json web/tests/package-lock.json
+	@command -v npm >/dev/null || ./tools/install-deps.sh --only npm
+	@cd web/tests && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 
 web-localhost:
 	@getent ahosts localhost >/dev/null || { \

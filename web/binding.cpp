@@ -1,11 +1,13 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The page's way into the cipher core: plain C functions over UTF-16 units in
-// the module's memory, so that every unit of a text, lone surrogates
-// included, reaches the core and comes back as it was.
+// The page's way into the cipher core and the command rules: plain C functions
+// over UTF-16 units in the module's memory, so that every unit of a text, lone
+// surrogates included, reaches the core and comes back as it was. The page
+// takes every message it shows from here.
 
 #include <codebook.h>
+#include <command.h>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,6 +17,13 @@ namespace {
 
 // The last result, kept until the page has copied it out.
 std::u16string lastResult;
+// The last message text or title asked for, kept until the next.
+std::string lastMessage;
+
+// The page tells a verdict apart by these values.
+static_assert(static_cast<int>(kelvane::Verdict::replace) == 0);
+static_assert(static_cast<int>(kelvane::Verdict::unchanged) == 1);
+static_assert(static_cast<int>(kelvane::Verdict::ask) == 2);
 
 std::u16string_view unitsAt(const char16_t* units, std::size_t length)
 {
@@ -27,6 +36,22 @@ const kelvane::Codebook* codebookAt(int index)
     if (index < 0 || static_cast<std::size_t>(index) >= table.size())
         return nullptr;
     return &table[static_cast<std::size_t>(index)];
+}
+
+kelvane::Direction directionOf(int decrypt)
+{
+    return decrypt ? kelvane::Direction::decrypt : kelvane::Direction::encrypt;
+}
+
+int idOf(kelvane::Message message)
+{
+    return static_cast<int>(message);
+}
+
+const char* keep(std::string text)
+{
+    lastMessage = std::move(text);
+    return lastMessage.c_str();
 }
 
 } // namespace
@@ -43,6 +68,21 @@ int kelvane_find_codebook(const char16_t* key, std::size_t length)
     return static_cast<int>(codebook - kelvane::codebookTable().data());
 }
 
+// Returns what a press of Encrypt (`decrypt` 0) or Decrypt finds with the key
+// text and a text that is empty when `textIsEmpty`, in one number: bits 0-7
+// hold the missing-key message plus one, bits 8-15 the missing-text message
+// plus one (0: nothing to tell), and the bits from 16 on the codebook index
+// plus one (0: the command ends quietly).
+int kelvane_start_command(const char16_t* key, std::size_t length, int decrypt, int textIsEmpty)
+{
+    const kelvane::CommandStart start =
+        kelvane::startCommand(directionOf(decrypt), unitsAt(key, length), textIsEmpty != 0);
+    const int index =
+        start.codebook ? static_cast<int>(start.codebook - kelvane::codebookTable().data()) : -1;
+    return (start.tellMissingKey ? idOf(kelvane::Message::missingKey) + 1 : 0) |
+           (start.tellMissingText ? idOf(start.missingText) + 1 : 0) << 8 | (index + 1) << 16;
+}
+
 // Runs the text through codebook `index`, encrypting when `decrypt` is 0 and
 // decrypting otherwise, and returns the result's length in units; the units
 // themselves stay at kelvane_result() until kelvane_release_result().
@@ -52,10 +92,40 @@ long kelvane_transform(const char16_t* text, std::size_t length, int index, int 
     const kelvane::Codebook* codebook = codebookAt(index);
     if (!codebook)
         return -1;
-    lastResult =
-        kelvane::transform(unitsAt(text, length), *codebook,
-                           decrypt ? kelvane::Direction::decrypt : kelvane::Direction::encrypt);
+    lastResult = kelvane::transform(unitsAt(text, length), *codebook, directionOf(decrypt));
     return static_cast<long>(lastResult.size());
+}
+
+// Returns the verdict (0 replace, 1 unchanged, 2 ask, more: refused) on the
+// last result, made from the text with codebook `index` in the direction
+// given, for a text box that holds at most `maxUnits` units in one string
+// and shows lines of any length; -1 for an index that names no codebook.
+int kelvane_judge_result(const char16_t* text, std::size_t length, int index, int decrypt,
+                         std::size_t maxUnits)
+{
+    const kelvane::Codebook* codebook = codebookAt(index);
+    if (!codebook)
+        return -1;
+    // Every text is a string of its own, so a result beside the text that
+    // it replaces needs no room in the same string.
+    const kelvane::TextLimits limits{maxUnits, kelvane::TextLimits{}.maxLine, false};
+    return static_cast<int>(kelvane::judgeResult(directionOf(decrypt), unitsAt(text, length),
+                                                 lastResult, *codebook, limits));
+}
+
+// Returns the verdict (1 unchanged, more: refused, 0 otherwise) on
+// encrypting the text with codebook `index` for a text box that holds at most
+// `maxUnits` units in one string, from the result's length alone and before
+// it is built; -1 for an index that names no codebook.
+int kelvane_judge_encrypted_size(const char16_t* text, std::size_t length, int index,
+                                 std::size_t maxUnits)
+{
+    const kelvane::Codebook* codebook = codebookAt(index);
+    if (!codebook)
+        return -1;
+    const kelvane::TextLimits limits{maxUnits, kelvane::TextLimits{}.maxLine, false};
+    const kelvane::TextSize result{kelvane::encryptedSize(unitsAt(text, length), *codebook), 0};
+    return static_cast<int>(kelvane::judgeEncryptedSize(length, result, limits));
 }
 
 // Returns the units of the last result.
@@ -78,6 +148,35 @@ int kelvane_round_trips(const char16_t* text, std::size_t length, int index)
     if (!codebook)
         return -1;
     return kelvane::roundTrips(unitsAt(text, length), *codebook) ? 1 : 0;
+}
+
+// Returns the message that `verdict` asks or tells: the digits question for
+// `ask`, the refusal otherwise.
+int kelvane_verdict_message(int verdict)
+{
+    const auto given = static_cast<kelvane::Verdict>(verdict);
+    return idOf(given == kelvane::Verdict::ask ? kelvane::Message::digitsInText
+                                               : kelvane::refusalMessage(given));
+}
+
+// Returns the message for a command that failed: too large when
+// `outOfMemory`, not processed otherwise.
+int kelvane_failure_message(int outOfMemory)
+{
+    return idOf(outOfMemory ? kelvane::Message::tooLarge : kelvane::Message::notProcessed);
+}
+
+// Returns the title of the box that shows message `id`, in UTF-8, valid until
+// the next title or text.
+const char* kelvane_message_title(int id)
+{
+    return keep(std::string(kelvane::messageTitle(static_cast<kelvane::Message>(id))));
+}
+
+// Returns the text of message `id`, in UTF-8, valid until the next title or text.
+const char* kelvane_message_text(int id)
+{
+    return keep(kelvane::messageText(static_cast<kelvane::Message>(id)));
 }
 
 } // extern "C"

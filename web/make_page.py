@@ -37,7 +37,7 @@ def fill(text, values):
             sys.exit(f"make_page.py: no value for @{name}@")
         return values[name]
 
-    return re.sub(r"@([A-Z_]+)@", value, text)
+    return re.sub(r"@([A-Z0-9_]+)@", value, text)
 
 
 def main():
@@ -46,10 +46,15 @@ def main():
         parser.add_argument(f"--{name}", required=True)
     args = parser.parse_args()
 
-    style = fill(read(args.style), {
-        "BACKGROUND": data_uri(args.background, "image/png"),
-        "ARROW": data_uri(args.arrow, "image/png"),
-    })
+    # Each picture comes with its versions drawn at twice and three times the
+    # size beside it, as name@2x.png and name@3x.png.
+    artwork = {}
+    for name, path in (("BACKGROUND", args.background), ("ARROW", args.arrow)):
+        artwork[name] = data_uri(path, "image/png")
+        for scale in (2, 3):
+            artwork[f"{name}_{scale}X"] = data_uri(re.sub(r"\.png$", f"@{scale}x.png", path),
+                                                   "image/png")
+    style = fill(read(args.style), artwork)
     core = read(args.core)
     script = read(args.script)
     for name, text in (("core", core), ("script", script)):

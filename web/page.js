@@ -13,8 +13,17 @@
         'Kelvane Software www.kelvane.example.org  E-mail:support@kelvane.example.org  ';
     const bannerInterval = 65; // milliseconds per one-character step
     const keyNumbers = ['1', '2', '3', '4', '5', '6', '7', '8', '9', '10'];
-    const tooLarge = 'The text is too large to process. It has been left unchanged.';
-    const notProcessed = 'The text could not be processed. It has been left unchanged.';
+    // From this many units on, a command shows the busy look before it starts
+    // and puts the first screenful of its result in before the whole of it.
+    const largeText = 100000;
+    // From this many units on, the core's work is long enough for the busy
+    // look to show before it; before that, it shows with the result.
+    const slowWork = 1 << 23;
+    // How much of a large result goes in first: more than the text box shows.
+    const firstScreenful = 4096;
+    // The core's verdicts on a result that the page tells apart; any other
+    // verdict refuses it.
+    const Verdict = { replace: 0, unchanged: 1, ask: 2 };
 
     const control = (id) => document.getElementById(id);
     const txtEncrypt = control('txtEncrypt');
@@ -38,14 +47,86 @@
         return createKelvaneCore({ wasmBinary });
     }
 
-    // The window is busy while the core loads and while a command runs.
+    // Without WebAssembly the page shows only the message that the markup
+    // carries in place of the window, as it does without JavaScript.
     const frmKelvane = control('frmKelvane');
+    const noCore = control('noCore');
+    if (typeof WebAssembly !== 'object')
+        return;
+    noCore.remove();
+    frmKelvane.hidden = false;
+
+    // The window is busy while the core loads and while a command works.
     let commandRunning = false;
-    let core = createCore();
-    const coreSettled = () => frmKelvane.setAttribute('aria-busy', String(commandRunning));
-    core.then(coreSettled, coreSettled);
+    let core = new Promise((resolve) => resolve(createCore()));
     let timer = 0;
     let ended = false;
+
+    // Returns the most units a string of this browser holds: concatenating
+    // builds no text here, only a string that refers to its parts, and throws
+    // beyond the limit.
+    function measureStringLimit() {
+        const fits = (length) => {
+            try {
+                let text = '';
+                for (let piece = 'x', n = length; n > 0; n = Math.floor(n / 2), piece += piece) {
+                    if (n % 2)
+                        text += piece;
+                    if (n < 2)
+                        break;
+                }
+                return text.length === length;
+            } catch {
+                return false;
+            }
+        };
+        let low = 0;
+        let high = 2 ** 32;
+        while (high - low > 1) {
+            const middle = Math.floor((low + high) / 2);
+            if (fits(middle))
+                low = middle;
+            else
+                high = middle;
+        }
+        return low;
+    }
+    const stringLimit = measureStringLimit();
+
+    // Returns the most units that a result may have. The tests lower it
+    // through the window's data-max-units attribute.
+    function maxUnits() {
+        const lowered = Number(frmKelvane.dataset.maxUnits);
+        return Number.isInteger(lowered) && lowered >= 0 ? Math.min(lowered, stringLimit)
+            : stringLimit;
+    }
+
+    // Every text that the page tells or asks comes from the core, by message
+    // number; the ones for a failed command are read at load, since a core
+    // that failed may not answer.
+    const messages = new Map();
+    function message(module, id) {
+        if (!messages.has(id)) {
+            messages.set(id, {
+                title: module.UTF8ToString(module._kelvane_message_title(id)),
+                text: module.UTF8ToString(module._kelvane_message_text(id)),
+            });
+        }
+        return messages.get(id);
+    }
+    let failureMessages = null;
+    core.then((module) => {
+        failureMessages = [0, 1].map((memory) =>
+            message(module, module._kelvane_failure_message(memory)));
+        frmKelvane.setAttribute('aria-busy', String(commandRunning));
+    }, () => showNoCore());
+
+    // Puts the page's own message in place of the window, which cannot work.
+    function showNoCore() {
+        ended = true;
+        window.clearInterval(timer);
+        document.body.replaceChildren(noCore);
+    }
 
     // Copies `text` into the core's memory and returns its address.
     function writeUnits(module, text) {
@@ -93,31 +174,49 @@
         }
     }
 
-    // Returns the index of the codebook whose key number is `key` exactly, or -1.
-    function findCodebook(module, key) {
-        return withUnits(module, key,
-            (address) => module._kelvane_find_codebook(address, key.length));
+    // Returns what a press finds before any work: the messages to tell
+    // (-1: none) and the codebook's index (-1: the command ends quietly).
+    function startCommand(module, key, decrypting, textIsEmpty) {
+        const found = withUnits(module, key, (address) => module._kelvane_start_command(
+            address, key.length, decrypting ? 1 : 0, textIsEmpty ? 1 : 0));
+        return {
+            missingKey: (found & 0xff) - 1,
+            missingText: ((found >>> 8) & 0xff) - 1,
+            index: (found >>> 16) - 1,
+        };
     }
 
-    // Returns `text` encrypted or decrypted with codebook `index`.
-    function transform(module, text, index, encrypting) {
+    // Returns the core's verdict on `text` run through codebook `index`, with
+    // the result when it may replace the text. A result that did not come out
+    // whole is a RangeError, as a string too long for the browser is.
+    function runPass(module, text, index, decrypting) {
         return withUnits(module, text, (address) => {
-            const length = module._kelvane_transform(address, text.length, index,
-                encrypting ? 0 : 1);
+            // A cipher text's length is known before it is built, and one too
+            // large for a string is refused without building it.
+            if (!decrypting) {
+                const verdict = module._kelvane_judge_encrypted_size(address, text.length, index,
+                    maxUnits());
+                if (verdict > Verdict.ask)
+                    return { verdict };
+            }
+            const direction = decrypting ? 1 : 0;
+            const length = module._kelvane_transform(address, text.length, index, direction);
             if (length < 0)
                 throw new Error('no such codebook');
             try {
-                return readUnits(module, module._kelvane_result(), length, isWellFormed(text));
+                const verdict = module._kelvane_judge_result(address, text.length, index,
+                    direction, maxUnits());
+                if (verdict !== Verdict.replace && verdict !== Verdict.ask)
+                    return { verdict };
+                const result = readUnits(module, module._kelvane_result(), length,
+                    isWellFormed(text));
+                if (typeof result !== 'string' || result.length !== length)
+                    throw new RangeError('the result did not come out whole');
+                return { verdict, result };
             } finally {
                 module._kelvane_release_result();
             }
         });
-    }
-
-    // Returns true when `text` comes back exactly after encryption and decryption.
-    function roundTrips(module, text, index) {
-        return withUnits(module, text,
-            (address) => module._kelvane_round_trips(address, text.length, index) === 1);
     }
 
     // ---- Message boxes ----------------------------------------------------
@@ -186,9 +285,9 @@
         return svg;
     }
 
-    // Shows a message under `title` with a single OK button.
-    function tell(title, message) {
-        return messageBox(title, message);
+    // Shows `shown` ({title, text}) with a single OK button.
+    function tell(shown) {
+        return messageBox(shown.title, shown.text);
     }
 
     // ---- The text box and its undo history ---------------------------------
@@ -253,7 +352,8 @@
     txtEncrypt.addEventListener('beforeinput', (event) => {
         if (event.inputType === 'historyUndo' || event.inputType === 'historyRedo') {
             event.preventDefault();
-            (event.inputType === 'historyUndo' ? undo : redo)();
+            if (!commandRunning)
+                (event.inputType === 'historyUndo' ? undo : redo)();
             return;
         }
         const kind = editKind(event.inputType);
@@ -272,13 +372,6 @@
         // Typing adds one unit at a time; anything else may make or remove a long run.
         if (event.inputType !== 'insertText' || txtEncrypt.classList.contains('wrap-anywhere'))
             updateWrapMode();
-    });
-    txtEncrypt.addEventListener('keydown', (event) => {
-        if (!(event.ctrlKey || event.metaKey) || event.altKey || event.key.toLowerCase() !== 'z' &&
-            event.key.toLowerCase() !== 'y')
-            return;
-        event.preventDefault();
-        (event.key.toLowerCase() === 'z' && !event.shiftKey ? undo : redo)();
     });
     // A click or an arrow key ends the run of typing.
     txtEncrypt.addEventListener('pointerdown', () => { typing = null; });
@@ -301,67 +394,173 @@
         txtEncrypt.scrollTop = 0;
     }
 
+    // The whole of a result while only its first screenful is in the text box.
+    let pendingResult = null;
+
+    // Copy takes from the whole result, not from its first screenful.
+    txtEncrypt.addEventListener('copy', (event) => {
+        if (pendingResult === null)
+            return;
+        const start = txtEncrypt.selectionStart;
+        const end = txtEncrypt.selectionEnd === txtEncrypt.value.length ? pendingResult.length
+            : txtEncrypt.selectionEnd;
+        event.clipboardData.setData('text/plain', pendingResult.slice(start, end));
+        event.preventDefault();
+    });
+
+    // Resolves once the browser has painted a frame after this point.
+    const painted = () => new Promise((resolve) =>
+        requestAnimationFrame(() => setTimeout(resolve, 0)));
+
+    // Puts `result` in place of the text as one step that Ctrl+Z takes back,
+    // and resolves to true once it is wholly in the text box. Laying out a
+    // long text takes the browser far longer than anything else a command
+    // does, so a large result shows its first screenful first and comes in
+    // whole after that frame. A text box that does not take the result whole
+    // keeps its text and history, and the promise resolves to false.
+    async function showResult(result) {
+        const before = snapshot();
+        const large = result.length >= largeText;
+        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(result));
+        if (large) {
+            let end = firstScreenful;
+            if (/[\uD800-\uDBFF]/.test(result[end - 1]))
+                --end;
+            pendingResult = result;
+            txtEncrypt.value = result.slice(0, end);
+            txtEncrypt.setSelectionRange(0, 0);
+            txtEncrypt.scrollTop = 0;
+            await painted();
+        }
+        txtEncrypt.value = result;
+        pendingResult = null;
+        if (txtEncrypt.value.length !== result.length) {
+            restore(before);
+            return false;
+        }
+        undoStack.push(before);
+        redoStack.length = 0;
+        typing = null;
+        txtEncrypt.setSelectionRange(0, 0);
+        txtEncrypt.scrollTop = 0;
+        // The command is at work until the browser has laid the text out.
+        if (large)
+            await painted();
+        return true;
+    }
+
     // ---- Commands ---------------------------------------------------------
+
+    // While a command works, the pointer, the buttons and aria-busy say so,
+    // and the text box takes no typing; a message box on screen is no work.
+    function setBusy(busy) {
+        frmKelvane.setAttribute('aria-busy', String(busy));
+        frmKelvane.classList.toggle('busy', busy);
+        txtEncrypt.readOnly = busy;
+        if (busy)
+            [busySince, busyUntil] = [performance.now(), Infinity];
+        else
+            busyUntil = performance.now();
+    }
+
+    // Keys and clicks that come while the page cannot take them reach it
+    // only once the work is done: those made while busy are dropped by their
+    // time stamps, which tell when they were made.
+    let busySince = Infinity;
+    let busyUntil = -Infinity;
+    for (const type of ['keydown', 'keypress', 'mousedown', 'click']) {
+        document.addEventListener(type, (event) => {
+            if (event.timeStamp >= busySince && event.timeStamp <= busyUntil &&
+                !document.querySelector('dialog[open]')) {
+                event.preventDefault();
+                event.stopImmediatePropagation();
+            }
+        }, true);
+    }
+
+    // Shows a message box, with the window idle while it is open.
+    async function ask(showing) {
+        setBusy(false);
+        try {
+            return await showing;
+        } finally {
+            setBusy(true);
+        }
+    }
 
     // Checks the key and the text, telling the user what is missing, and then
     // replaces the text with the whole result of the pass in one undoable
-    // edit. A key text that is no key number ends the command quietly, and
-    // the text box keeps its text unless the whole result is ready.
-    async function runCommand(encrypting) {
+    // edit. A key text that is no key number ends the command quietly. The
+    // text box keeps its text and history unless the whole result is in it,
+    // and the user is told why.
+    async function runCommand(decrypting) {
         if (commandRunning || ended)
             return;
         commandRunning = true;
-        frmKelvane.setAttribute('aria-busy', 'true');
+        setBusy(true);
         try {
-            const key = cboKey.value;
-            if (key === '')
-                await tell('Key Selection', 'Please select an encryption key!');
-            if (txtEncrypt.value === '') {
-                await tell('Text Entry', encrypting ? 'Please enter the text to be encrypted!'
-                    : 'Please enter the text to be decrypted!');
+            let module;
+            try {
+                module = await core;
+            } catch {
+                showNoCore();
+                return;
+            }
+            const start = startCommand(module, cboKey.value, decrypting, txtEncrypt.value === '');
+            if (start.missingKey >= 0)
+                await ask(tell(message(module, start.missingKey)));
+            if (start.missingText >= 0) {
+                await ask(tell(message(module, start.missingText)));
                 txtEncrypt.focus();
             }
-            let failure = null;
+            if (start.index < 0)
+                return;
+            const text = txtEncrypt.value;
+            // Lets the busy look show before work that takes a while.
+            if (text.length >= slowWork)
+                await painted();
+            let pass;
             try {
-                const module = await core;
-                const index = findCodebook(module, key);
-                if (index < 0)
-                    return;
-                const text = txtEncrypt.value;
-                const result = transform(module, text, index, encrypting);
-                if (result === text)
-                    return;
-                // Digits in a plain text can be read as codes on the way
-                // back; ask before making a cipher text that will not decrypt
-                // to this text.
-                if (encrypting && !roundTrips(module, text, index)) {
-                    const answer = await messageBox('Digits in Text',
-                        'Some digits in this text will not come back unchanged after decryption. ' +
-                        'Encrypt anyway?', ['Yes', 'No'], 'No', true);
-                    if (answer !== 'Yes')
-                        return;
-                }
-                replaceText(result);
+                pass = runPass(module, text, start.index, decrypting);
             } catch (error) {
                 // The core aborts when it runs out of memory and may be left
                 // half-way by anything else it throws; a fresh one serves the
-                // next command. A string too long for the browser is a RangeError.
-                if (!(error instanceof RangeError))
-                    core = createCore();
-                const memory = error instanceof RangeError ||
+                // next command. A string too long for the browser is a
+                // RangeError (an InternalError in some browsers).
+                const tooLong = error instanceof RangeError || error?.name === 'InternalError';
+                if (!tooLong)
+                    core = new Promise((resolve) => resolve(createCore()));
+                const memory = tooLong ||
                     (error instanceof WebAssembly.RuntimeError && /memory|abort/i.test(error.message));
-                failure = memory ? tooLarge : notProcessed;
+                await ask(tell(failureMessages[memory ? 1 : 0]));
+                return;
             }
-            if (failure)
-                await tell('Kelvane Encryptor', failure);
+            if (pass.verdict === Verdict.unchanged)
+                return;
+            const verdictMessage = pass.verdict === Verdict.replace ? null
+                : message(module, module._kelvane_verdict_message(pass.verdict));
+            if (pass.verdict === Verdict.ask) {
+                // Digits in a plain text can be read as codes on the way back.
+                const answer = await ask(messageBox(verdictMessage.title, verdictMessage.text,
+                    ['Yes', 'No'], 'No', true));
+                if (answer !== 'Yes')
+                    return;
+            } else if (verdictMessage) {
+                await ask(tell(verdictMessage));
+                return;
+            }
+            if (!await showResult(pass.result))
+                await ask(tell(failureMessages[1]));
         } finally {
             commandRunning = false;
-            frmKelvane.setAttribute('aria-busy', 'false');
+            setBusy(false);
         }
     }
 
     // Empties the text box as one undoable edit and puts the focus in it.
     function clearText() {
+        if (commandRunning)
+            return;
         if (txtEncrypt.value !== '')
             replaceText('');
         txtEncrypt.focus();
@@ -370,19 +569,32 @@
     // Ends the program: closes the page where the browser allows it and
     // otherwise leaves an empty page that says so. The text is gone either way.
     function exitProgram() {
+        if (commandRunning)
+            return;
         ended = true;
         window.clearInterval(timer);
         window.close();
         if (window.closed)
             return;
-        const note = document.createElement('p');
+        const main = document.createElement('main');
+        const note = document.createElement('h1');
         note.className = 'ended';
         note.textContent = 'Kelvane Encryptor has ended. You can close this page.';
-        document.body.replaceChildren(note);
+        main.append(note);
+        document.body.replaceChildren(main);
     }
 
     // Moves the banner's first unit to its end; the label's text is the only state.
+    // It holds still while the user asks for less motion and while the
+    // pointer rests on it, so that it can be read.
+    const lessMotion = window.matchMedia('(prefers-reduced-motion: reduce)');
+    let pointerOnBanner = false;
+    Label1.addEventListener('pointerenter', () => { pointerOnBanner = true; });
+    Label1.addEventListener('pointerleave', () => { pointerOnBanner = false; });
+
     function rotateBanner() {
+        if (lessMotion.matches || pointerOnBanner)
+            return;
         const text = Label1Text.textContent;
         if (text.length > 1)
             Label1Text.textContent = text.slice(1) + text[0];
@@ -427,11 +639,48 @@
     }
 
     function chooseKey(index) {
-        cboKey.value = keyItems()[index].textContent;
+        setKey(keyItems()[index].textContent);
         setKeyListOpen(false);
         cboKey.focus();
         cboKey.select();
     }
+
+    // The key field's own history of typing, which never reaches the text
+    // box's; a key taken from the list starts it afresh.
+    const keyUndoStack = [];
+    const keyRedoStack = [];
+    const keySnapshot = () => ({
+        value: cboKey.value,
+        start: cboKey.selectionStart,
+        end: cboKey.selectionEnd,
+    });
+
+    function stepKey(from, to) {
+        if (from.length === 0)
+            return;
+        to.push(keySnapshot());
+        const state = from.pop();
+        cboKey.value = state.value;
+        cboKey.setSelectionRange(state.start, state.end);
+    }
+    const undoKey = () => stepKey(keyUndoStack, keyRedoStack);
+    const redoKey = () => stepKey(keyRedoStack, keyUndoStack);
+
+    function setKey(text) {
+        cboKey.value = text;
+        keyUndoStack.length = 0;
+        keyRedoStack.length = 0;
+    }
+
+    cboKey.addEventListener('beforeinput', (event) => {
+        if (event.inputType === 'historyUndo' || event.inputType === 'historyRedo') {
+            event.preventDefault();
+            (event.inputType === 'historyUndo' ? undoKey : redoKey)();
+            return;
+        }
+        keyUndoStack.push(keySnapshot());
+        keyRedoStack.length = 0;
+    });
 
     cboKeyArrow.addEventListener('mousedown', (event) => {
         event.preventDefault();
@@ -463,7 +712,7 @@
             if (open) {
                 highlight(to);
             } else {
-                cboKey.value = keyItems()[to].textContent;
+                setKey(keyItems()[to].textContent);
                 cboKey.select();
             }
         } else if (open && event.key === 'Enter') {
@@ -481,19 +730,43 @@
 
     // ---- Window-wide keys and the commands' buttons ------------------------
 
-    // Clear is the window's cancel button: Escape anywhere presses it, except
-    // in a message box, which Escape closes.
+    // Returns 'undo' or 'redo' for Ctrl+Z, and Ctrl+Shift+Z or Ctrl+Y; null
+    // for any other key.
+    function historyKey(event) {
+        if (!(event.ctrlKey || event.metaKey) || event.altKey)
+            return null;
+        const key = event.key.toLowerCase();
+        if (key === 'z')
+            return event.shiftKey ? 'redo' : 'undo';
+        return key === 'y' && !event.shiftKey ? 'redo' : null;
+    }
+
+    // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y take the text box's history back and
+    // forth wherever the focus is, except in the key field, which has its
+    // own. Clear is the window's cancel button: Escape anywhere presses it,
+    // except in a message box, which Escape closes, and in the open key list.
+    // While a command works, neither does anything.
     document.addEventListener('keydown', (event) => {
-        if (event.key !== 'Escape' || event.defaultPrevented || event.isComposing || ended)
+        if (event.defaultPrevented || event.isComposing || ended)
+            return;
+        const step = historyKey(event);
+        if (step === null && event.key !== 'Escape')
             return;
         if (document.querySelector('dialog[open]'))
             return;
         event.preventDefault();
-        cmdClear.click();
+        if (commandRunning)
+            return;
+        if (step === null)
+            cmdClear.click();
+        else if (event.target === cboKey)
+            (step === 'undo' ? undoKey : redoKey)();
+        else
+            (step === 'undo' ? undo : redo)();
     });
 
-    cmdEncrypt.addEventListener('click', () => runCommand(true));
-    cmdDecrypt.addEventListener('click', () => runCommand(false));
+    cmdEncrypt.addEventListener('click', () => runCommand(false));
+    cmdDecrypt.addEventListener('click', () => runCommand(true));
     cmdClear.addEventListener('click', clearText);
     cmdExit.addEventListener('click', exitProgram);
 
@@ -504,7 +777,7 @@
     timer = window.setInterval(rotateBanner, bannerInterval);
     for (const key of keyNumbers)
         appendKey(key);
-    cboKey.value = '';
+    setKey('');
     txtEncrypt.value = '';
     txtEncrypt.focus();
 })();

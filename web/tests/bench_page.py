@@ -2,9 +2,11 @@
 # SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Prints how long the page in headless Chromium takes from a press of Encrypt
-or Decrypt to the next painted frame, for a 1 MiB text (524,288 UTF-16 units
-in paragraphs of about 300) and for one long paragraph, and how much of that
-the WebAssembly core takes alone. Beside the wall time it prints the page's
+or Decrypt until the result shows and until it is wholly in the text box, for
+a 1 MiB text (524,288 UTF-16 units in paragraphs of about 300) and for one
+long paragraph, beside how long the browser takes to give the text box the
+same value with nothing else to do, and how much the WebAssembly core takes
+alone. Beside the wall time it prints the page's
 main-thread processor time, which varies less on a busy machine, and the part
 of it that the browser spent laying out.
 
@@ -36,22 +38,56 @@ FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-ne
          "--disable-component-update", "--disable-sync", "--no-first-run",
          "--window-size=600,500"]
 
-# Builds the text in the page, fills the text box, presses the button and
-# reports the milliseconds until the frame after the change has been painted.
+# Presses the button and reports the milliseconds until the frame after the
+# text box's value first changed has been painted (shown), and until the
+# command's end, the window idle again, but not before it was shown (whole).
 TIMED_PRESS = """
 const [button, done] = [arguments[0], arguments[arguments.length - 1]];
 const box = document.getElementById('txtEncrypt');
+const window_ = document.getElementById('frmKelvane');
 const before = box.value;
+window.benchBefore = before;
+let shown = null;
+let idle = null;
+const observer = new MutationObserver(() => {
+    if (window_.getAttribute('aria-busy') === 'false')
+        idle = performance.now() - start;
+});
+observer.observe(window_, { attributeFilter: ['aria-busy'] });
 const start = performance.now();
 document.getElementById(button).click();
+// Runs in each frame before it is painted; a timeout set there runs after it.
 const wait = () => {
-    if (box.value === before && document.getElementById('frmKelvane')
-            .getAttribute('aria-busy') === 'true')
+    if (shown === null && box.value !== before) {
+        shown = -1;
+        setTimeout(() => { shown = performance.now() - start; }, 0);
+    }
+    if (shown === null || shown < 0 || window_.getAttribute('aria-busy') === 'true')
         return requestAnimationFrame(wait);
-    requestAnimationFrame(() => setTimeout(() => done([performance.now() - start,
-        box.value.length]), 0));
+    observer.disconnect();
+    window.benchAfter = box.value;
+    done([shown, Math.max(shown, idle), box.value.length]);
 };
-wait();
+requestAnimationFrame(wait);
+"""
+
+# The floor: how long Chromium takes to give the same text box the same
+# value, from the text before the press to the text after it, until the next
+# painted frame; the box ends as the press left it.
+TIMED_BARE = """
+const done = arguments[arguments.length - 1];
+const box = document.getElementById('txtEncrypt');
+const painted = () => new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+box.classList.toggle('wrap-anywhere', /\\S{2001}/.test(window.benchBefore));
+box.value = window.benchBefore;
+painted().then(() => {
+    const start = performance.now();
+    box.classList.toggle('wrap-anywhere', /\\S{2001}/.test(window.benchAfter));
+    box.value = window.benchAfter;
+    box.setSelectionRange(0, 0);
+    box.scrollTop = 0;
+    return painted().then(() => done(performance.now() - start));
+});
 """
 
 # Times the WebAssembly core alone on the text box's text: encryption, then
@@ -107,7 +143,7 @@ def metrics(driver):
 
 def measure(driver, page, results):
     """Loads `page` and appends one run of every text and command to `results`
-    as (wall, main thread, layout) in ms, with the result's length."""
+    as a dict of ms figures, with the result's length."""
     driver.get(page.as_uri())
     WebDriverWait(driver, 10).until(lambda d: d.find_element(
         By.ID, "frmKelvane").get_attribute("aria-busy") == "false")
@@ -117,13 +153,19 @@ def measure(driver, page, results):
         lengths = {}
         for button in ["cmdEncrypt", "cmdDecrypt"]:
             before = metrics(driver)
-            elapsed, lengths[button] = driver.execute_async_script(TIMED_PRESS, button)
+            shown, whole, lengths[button] = driver.execute_async_script(TIMED_PRESS, button)
             after = metrics(driver)
-            results[(label, button.removeprefix("cmd"))].append(
-                (elapsed, after[0] - before[0], after[1] - before[1], lengths[button]))
+            bare = driver.execute_async_script(TIMED_BARE)
+            results[(label, button.removeprefix("cmd"))].append({
+                "shown": shown, "whole": whole, "bare": bare, "thread": after[0] - before[0],
+                "layout": after[1] - before[1], "length": lengths[button]})
         encrypt, decrypt = driver.execute_async_script(TIMED_CORE, key)
-        results[(label, "core encrypt")].append((encrypt, None, None, lengths["cmdEncrypt"]))
-        results[(label, "core decrypt")].append((decrypt, None, None, lengths["cmdDecrypt"]))
+        results[(label, "core encrypt")].append({"whole": encrypt, "length": lengths["cmdEncrypt"]})
+        results[(label, "core decrypt")].append({"whole": decrypt, "length": lengths["cmdDecrypt"]})
+
+
+def median(rows, field):
+    return statistics.median(row[field] for row in rows)
 
 
 def main():
@@ -142,23 +184,28 @@ def main():
     finally:
         driver.quit()
         profile.cleanup()
-    print(f"medians of {RUNS} runs, ms: wall (min-max) until the next painted frame; "
-          "main thread; of which layout")
+    print(f"medians of {RUNS} runs, ms: shown = until the first painted frame with the result "
+          "(min-max); whole = until the frame after the command's end; bare = the same text box "
+          "given the same value by a script alone; main thread; of which layout")
     first = None
     for page in PAGES:
         print(f"{page}:")
         for (label, command), rows in results[page].items():
-            wall = [row[0] for row in rows]
-            line = (f"  {label:36} {command:12} {rows[0][3]:>10,}  "
-                    f"{statistics.median(wall):6.0f} ({min(wall):5.0f}-{max(wall):5.0f})")
-            if rows[0][1] is not None:
-                line += (f"  thread {statistics.median(r[1] for r in rows):6.0f}"
-                         f"  layout {statistics.median(r[2] for r in rows):6.0f}")
-                if first is not None:
-                    base = first[(label, command)]
-                    line += (f"  x{statistics.median(r[0] for r in base) / statistics.median(wall):.2f}"
-                             f" wall, x{statistics.median(r[1] for r in base) / statistics.median(r[1] for r in rows):.2f}"
-                             " thread")
+            whole = [row["whole"] for row in rows]
+            line = f"  {label:36} {command:12} {rows[0]['length']:>10,}"
+            if "shown" not in rows[0]:
+                print(f"{line}  core {statistics.median(whole):6.1f} "
+                      f"({min(whole):5.1f}-{max(whole):5.1f})")
+                continue
+            shown = [row["shown"] for row in rows]
+            line += (f"  shown {statistics.median(shown):5.0f} ({min(shown):4.0f}-{max(shown):4.0f})"
+                     f"  whole {statistics.median(whole):5.0f}  bare {median(rows, 'bare'):5.0f}"
+                     f"  whole/bare x{median(rows, 'whole') / median(rows, 'bare'):.2f}"
+                     f"  thread {median(rows, 'thread'):5.0f}  layout {median(rows, 'layout'):5.0f}")
+            if first is not None:
+                base = first[(label, command)]
+                line += (f"  shown x{median(base, 'shown') / median(rows, 'shown'):.2f}"
+                         f" faster, whole x{median(base, 'whole') / median(rows, 'whole'):.2f}")
             print(line)
         first = first or results[page]
 

@@ -53,6 +53,28 @@ const roundTrips = (text, key) =>
     withUnits(text, (address) =>
         core._kelvane_round_trips(address, text.length, findCodebook(key)) === 1);
 
+// Returns the core's verdict on `text` run through `key`, for a text box of
+// `maxUnits` units, with the result's length.
+function judge(text, key, direction, maxUnits) {
+    return withUnits(text, (address) => {
+        const [index, decrypt] = [findCodebook(key), direction === 'decrypt' ? 1 : 0];
+        const length = core._kelvane_transform(address, text.length, index, decrypt);
+        const verdict = core._kelvane_judge_result(address, text.length, index, decrypt, maxUnits);
+        core._kelvane_release_result();
+        return { verdict, length };
+    });
+}
+// Returns the message `id` as the page shows it.
+const message = (id) => [core.UTF8ToString(core._kelvane_message_title(id)),
+    core.UTF8ToString(core._kelvane_message_text(id))];
+// Returns the messages a press finds, with the codebook index.
+function start(key, direction, text) {
+    const found = withUnits(key, (address) => core._kelvane_start_command(address, key.length,
+        direction === 'decrypt' ? 1 : 0, text === '' ? 1 : 0));
+    const id = (bits) => (bits === 0 ? null : message(bits - 1));
+    return [id(found & 0xff), id((found >>> 8) & 0xff), (found >>> 16) - 1];
+}
+
 function cli(direction, key, text, ...options) {
     const run = spawnSync(cliPath, [direction, '--key', key, ...options],
         { input: Buffer.from(text, 'utf8'), maxBuffer: 1 << 28 });
@@ -119,8 +141,50 @@ function runChecks() {
     for (const key of ['', '0', '11', '01', ' 1', '1 ', '\uFF11', '1\n'])
         assert.equal(findCodebook(key), -1, JSON.stringify(key));
     checks += 2;
+
+    // A press finds the missing key, then the missing text, then the codebook.
+    const missingKey = ['Key Selection', 'Please select an encryption key!'];
+    assert.deepEqual(start('', 'encrypt', ''),
+        [missingKey, ['Text Entry', 'Please enter the text to be encrypted!'], -1]);
+    assert.deepEqual(start('10', 'decrypt', ''),
+        [null, ['Text Entry', 'Please enter the text to be decrypted!'], 9]);
+    assert.deepEqual(start('', 'decrypt', 'x'), [missingKey, null, -1]);
+
+    // A result is refused one unit beyond the text box's limit, and told as too large.
+    const cipherOfA = cli('encrypt', '4', 'a').text;
+    const fits = judge('a', '4', 'encrypt', cipherOfA.length);
+    assert.deepEqual(fits, { verdict: 0, length: cipherOfA.length });
+    const refused = judge('a', '4', 'encrypt', cipherOfA.length - 1).verdict;
+    assert.deepEqual(message(core._kelvane_verdict_message(refused)), ['Kelvane Encryptor',
+        'The text is too large to process. It has been left unchanged.']);
+    assert.equal(judge('#1', '4', 'encrypt', 100).verdict, 1, 'unchanged');
+    // So is a cipher text too large to build, judged before it is built.
+    const bySize = (limit) => withUnits('a', (address) =>
+        core._kelvane_judge_encrypted_size(address, 1, findCodebook('4'), limit));
+    assert.deepEqual([bySize(cipherOfA.length), bySize(cipherOfA.length - 1)], [0, refused]);
+    // A code as the very last unit of a text still asks.
+    const endsInCode = `x ${cipherOfA}`;
+    const ask = judge(endsInCode, '4', 'encrypt', 1000).verdict;
+    assert.equal(message(core._kelvane_verdict_message(ask))[0], 'Digits in Text');
+    assert.equal(roundTrips(endsInCode, '4'), false);
+    assert.equal(roundTrips(endsInCode.slice(0, -1), '4'), true);
+    assert.deepEqual(failureMessages(), [
+        'The text could not be processed. It has been left unchanged.',
+        'The text is too large to process. It has been left unchanged.']);
+
+    // The binding names codebooks 0 to 9 only.
+    for (const index of [-1, 10]) {
+        withUnits('abc', (address) => {
+            assert.equal(core._kelvane_transform(address, 3, index, 0), -1, `index ${index}`);
+            assert.equal(core._kelvane_judge_result(address, 3, index, 0, 100), -1);
+            assert.equal(core._kelvane_judge_encrypted_size(address, 3, index, 100), -1);
+            assert.equal(core._kelvane_round_trips(address, 3, index), -1);
+        });
+    }
+    checks += 10;
     return checks;
 }
+const failureMessages = () => [0, 1].map((memory) => message(core._kelvane_failure_message(memory))[1]);
 
 let checks = 0;
 try {

@@ -18,6 +18,7 @@ import time
 import unittest
 
 from selenium import webdriver
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -28,6 +29,8 @@ PAGE = pathlib.Path(sys.argv.pop(1)).resolve()
 CLI = pathlib.Path(sys.argv.pop(1)).resolve()
 URL = PAGE.as_uri()
 
+AXE = pathlib.Path(__file__).resolve().parent / "node_modules" / "axe-core" / "axe.min.js"
+
 CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
     "--disable-component-update", "--disable-sync", "--no-first-run",
@@ -35,11 +38,13 @@ CHROMIUM_FLAGS = [
 ]
 
 
-def start_chromium(profile):
+def start_chromium(profile, flags=(), prefs=None):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
-    for flag in CHROMIUM_FLAGS + [f"--user-data-dir={profile}"]:
+    for flag in CHROMIUM_FLAGS + list(flags) + [f"--user-data-dir={profile}"]:
         options.add_argument(flag)
+    if prefs:
+        options.add_experimental_option("prefs", prefs)
     options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
@@ -159,6 +164,27 @@ class PageTest(unittest.TestCase):
         self.assertTrue(ticks / 2 <= moved <= ticks + 1, (moved, elapsed))
         self.assertEqual(banner.get_attribute("aria-label"), name)
 
+    def test_banner_holds_still_for_less_motion_and_under_the_pointer(self):
+        shown = "return document.getElementById('Label1').textContent"
+
+        def moves():
+            first = self.driver.execute_script(shown)
+            time.sleep(0.3)
+            return self.driver.execute_script(shown) != first
+
+        media = "Emulation.setEmulatedMedia"
+        self.driver.execute_cdp_cmd(media, {"features": [
+            {"name": "prefers-reduced-motion", "value": "reduce"}]})
+        try:
+            self.assertFalse(moves())
+        finally:
+            self.driver.execute_cdp_cmd(media, {"features": []})
+        self.assertTrue(moves())
+        ActionChains(self.driver).move_to_element(self.control("Label1")).perform()
+        self.assertFalse(moves())
+        ActionChains(self.driver).move_to_element(self.control("cmdExit")).perform()
+        self.assertTrue(moves())
+
     def test_encrypts_and_decrypts_as_the_command_line_tool(self):
         plain = "Çà et là: 3 apples, 9 pears & 42 € — 中文 ✓ (\"quoted\")!\nNext line @ 10:45?"
         for key in [str(k) for k in range(1, 11)]:
@@ -276,6 +302,108 @@ class PageTest(unittest.TestCase):
         box.send_keys(Keys.CONTROL, "y")
         self.assertEqual(self.text(), "Undo me, please. Yes")
 
+    def chord(self, *keys):
+        """Presses Ctrl with `keys` wherever the focus is."""
+        actions = ActionChains(self.driver).key_down(Keys.CONTROL)
+        for key in keys:
+            actions.key_down(key)
+        for key in reversed(keys):
+            actions.key_up(key)
+        actions.key_up(Keys.CONTROL).perform()
+
+    def test_history_keys_wherever_the_focus_is(self):
+        self.control("txtEncrypt").send_keys("Plain")
+        self.type_key("4")
+        cipher = cli("encrypt", "4", "Plain")
+        # With the focus on a button, right after the command, and then nowhere.
+        self.press("cmdEncrypt")
+        self.assertEqual(self.focused(), "cmdEncrypt")
+        self.chord("z")
+        self.assertEqual(self.text(), "Plain")
+        self.chord("y")
+        self.assertEqual(self.text(), cipher)
+        self.driver.execute_script("document.activeElement.blur()")
+        self.assertEqual(self.focused(), "")
+        self.chord("z")
+        self.assertEqual(self.text(), "Plain")
+        self.chord(Keys.SHIFT, "z")
+        self.assertEqual(self.text(), cipher)
+        # In the key field they take back its own typing, and go no further.
+        self.control("cboKey").click()
+        self.chord("z")
+        self.assertEqual(self.control("cboKey").get_attribute("value"), "")
+        self.chord("z")
+        self.assertEqual(self.text(), cipher)
+        self.chord("y")
+        self.assertEqual(self.control("cboKey").get_attribute("value"), "4")
+        self.assertEqual(self.text(), cipher)
+
+    def test_a_result_that_does_not_come_out_whole_leaves_the_text(self):
+        self.control("txtEncrypt").send_keys("Hello")
+        self.type_key("4")
+        cipher = cli("encrypt", "4", "Hello")
+        too_large = [("Kelvane Encryptor", "The text is too large to process. It has been left "
+                      "unchanged.", ["OK"], "OK", False)]
+        decode = "TextDecoder.prototype.decode"
+        for name, limit, fault in [
+                ("one unit beyond the limit", len(cipher) - 1, ""),
+                ("decoder gives an empty string", None, f"{decode} = () => '';"),
+                ("decoder loses a unit", None,
+                 f"const d = {decode}; {decode} = function (u) {{ return d.call(this, u).slice(1); }};")]:
+            with self.subTest(name):
+                self.driver.execute_script(
+                    "window.kelvaneDecode = window.kelvaneDecode || TextDecoder.prototype.decode;"
+                    "TextDecoder.prototype.decode = window.kelvaneDecode;"
+                    "const w = document.getElementById('frmKelvane');"
+                    "if (arguments[0] === null) delete w.dataset.maxUnits;"
+                    "else w.dataset.maxUnits = arguments[0];" + fault, limit)
+                self.assertEqual(self.press("cmdEncrypt"), too_large)
+                self.assertEqual(self.text(), "Hello")
+        # The history is as it was: one step back is the empty text box.
+        self.driver.execute_script("TextDecoder.prototype.decode = window.kelvaneDecode;"
+                                   "document.getElementById('frmKelvane').dataset.maxUnits"
+                                   " = arguments[0]", len(cipher))
+        self.assertEqual(self.press("cmdEncrypt"), [])
+        self.assertEqual(self.text(), cipher)
+        self.chord("z")
+        self.assertEqual(self.text(), "Hello")
+        self.chord("z")
+        self.assertEqual(self.text(), "")
+
+    def test_busy_while_a_command_works(self):
+        plain = "Busy text, 7 days a week.\n" * 4000  # 104,000 units, a large text
+        self.driver.execute_script("document.getElementById('txtEncrypt').value = arguments[0]", plain)
+        self.type_key("4")
+        self.control("txtEncrypt").click()
+        looks = self.driver.execute_script("""
+            const w = document.getElementById('frmKelvane');
+            window.busySpan = [performance.timeOrigin + performance.now()];
+            new MutationObserver(() => window.busySpan.push(performance.timeOrigin + performance.now()))
+                .observe(w, {attributeFilter: ['aria-busy']});
+            document.getElementById('cmdEncrypt').click();
+            document.getElementById('txtEncrypt').focus();
+            return [w.getAttribute('aria-busy'), getComputedStyle(w).cursor,
+                    getComputedStyle(document.getElementById('cmdDecrypt')).color]""")
+        self.assertEqual(looks, ["true", "wait", "rgb(109, 109, 109)"])
+        WebDriverWait(self.driver, 30).until(
+            lambda d: self.control("frmKelvane").get_attribute("aria-busy") == "false")
+        self.assertEqual(self.control("cmdDecrypt").value_of_css_property("color"), "rgba(0, 0, 0, 1)")
+        # Keys typed while it worked reach the page only now, stamped with the
+        # time they were typed; they go nowhere. A key typed now goes in.
+        start, end = self.driver.execute_script("return window.busySpan")[:2]
+        for key, when in [("a", (start + end) / 2), ("b", end - 1), ("c", None)]:
+            event = {"type": "keyDown", "key": key, "text": key}
+            if when is not None:
+                event["timestamp"] = when / 1000
+            self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", event)
+            self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", {"type": "keyUp", "key": key})
+        cipher = cli("encrypt", "4", plain)
+        self.assertEqual(self.text(), "c" + cipher)
+        # The large result, put in in two steps, is one step of the history.
+        for expected in (cipher, plain):
+            self.chord("z")
+            self.assertEqual(self.text(), expected)
+
     def test_key_list_by_keyboard(self):
         field = self.control("cboKey")
         field.click()
@@ -289,6 +417,36 @@ class PageTest(unittest.TestCase):
         field.send_keys(Keys.DOWN * 8, Keys.ENTER)
         self.assertFalse(self.control("cboKeyList").is_displayed())
         self.assertEqual(field.get_attribute("value"), "10")
+
+    def axe_violations(self):
+        """Returns what axe-core finds wrong in the page as it is, one line a rule."""
+        self.driver.execute_script(AXE.read_text(encoding="utf-8"))
+        return self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            axe.run(document).then((r) => done(r.violations.map((v) =>
+                `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`)));""")
+
+    def test_accessible_at_start_with_a_question_open_and_after_exit(self):
+        self.assertEqual(self.axe_violations(), [])
+        descriptions = self.driver.execute_script("""
+            return ['txtEncrypt', 'cmdEncrypt', 'cmdDecrypt', 'cmdClear', 'cmdExit', 'cboKey', 'Label1']
+                .map((id) => document.getElementById(document.getElementById(id)
+                    .getAttribute('aria-describedby')).textContent);""")
+        self.assertEqual(descriptions[1], "Encrypts the text with the chosen key")
+        self.assertEqual(len(set(descriptions)), 7)
+        # The digits question, opened by the mouse: its default button shows its focus mark.
+        self.paste(f"Code {cli('encrypt', '3', 'a')} here")
+        self.type_key("3")
+        self.control("cmdEncrypt").click()
+        WebDriverWait(self.driver, 10).until(
+            lambda d: d.find_elements(By.CSS_SELECTOR, "dialog[open]"))
+        focused = self.driver.switch_to.active_element
+        self.assertEqual(focused.text, "No")
+        self.assertEqual(focused.value_of_css_property("outline-style"), "dotted")
+        self.assertEqual(self.axe_violations(), [])
+        focused.send_keys(Keys.ENTER)
+        self.control("cmdExit").click()
+        self.assertEqual(self.axe_violations(), [])
 
     def test_exit_ends_the_program(self):
         self.control("txtEncrypt").send_keys("secret")
@@ -327,6 +485,32 @@ class PageTest(unittest.TestCase):
         errors = [entry["message"] for entry in self.driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "127.0.0.1:9" not in entry["message"]]
         self.assertEqual(errors, [])
+
+class WithoutTheCoreTest(unittest.TestCase):
+    """Without WebAssembly (V8 without its compilers) or without JavaScript,
+    the page shows a plain message and no control at all."""
+
+    def test_a_plain_message_in_place_of_the_window(self):
+        message = ("Kelvane Encryptor cannot run here: it needs JavaScript and WebAssembly, "
+                   "and this browser has one of them turned off.")
+        for name, flags, prefs in [
+                ("without WebAssembly", ["--js-flags=--jitless"], None),
+                ("without JavaScript", [], {"profile.managed_default_content_settings.javascript": 2})]:
+            with self.subTest(name), tempfile.TemporaryDirectory() as profile:
+                driver = start_chromium(profile, flags, prefs)
+                try:
+                    driver.get(URL)
+                    time.sleep(0.5)
+                    self.assertEqual(driver.find_element(By.TAG_NAME, "body").text, message)
+                    shown = [e.get_attribute("id") for e in driver.find_elements(
+                        By.CSS_SELECTOR, "button, textarea, input") if e.is_displayed()]
+                    self.assertEqual(shown, [])
+                    if flags:
+                        self.assertEqual(driver.execute_script("return typeof WebAssembly"),
+                                         "undefined")
+                finally:
+                    driver.quit()
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
