@@ -60,73 +60,17 @@ QString decrypted(const QString& text, const QString& key)
     return fromUnits(kelvane::decryptText(unitsOf(text), *kelvane::findCodebook(unitsOf(key))));
 }
 
-// What a message box showed, as the user saw it.
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the window told or asked, as "title | text", and the text box's text
+// at that moment.
 struct SeenBox
 {
-    QString title;
-    QString text;
-    QList<QMessageBox::StandardButton> buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool modal = false;
+    QString titleAndText;
     QString textBoxContents;
-
-    QString titleAndText() const { return title + " | " + text; }
-};
-
-// Watches for modal message boxes while it lives, records each one and
-// answers it with the next of `answers` (OK once they run out); NoButton
-// stands for pressing Escape. Every test has one, so that no box that a test
-// does not expect can hold it up.
-class MessageBoxAnswerer : public QObject
-{
-public:
-    explicit MessageBoxAnswerer(const QPlainTextEdit* textBox) : textBox_(textBox)
-    {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::answer);
-        timer_.start();
-    }
-
-    QList<SeenBox> seen;
-    QList<QMessageBox::StandardButton> answers;
-
-    QStringList titlesAndTexts() const
-    {
-        QStringList list;
-        for (const SeenBox& box : seen)
-            list << box.titleAndText();
-        return list;
-    }
-
-private:
-    void answer()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        SeenBox record;
-        record.title = box->windowTitle();
-        record.text = box->text();
-        for (QAbstractButton* button : box->buttons())
-            record.buttons << box->standardButton(button);
-        if (box->defaultButton())
-            record.defaultButton = box->standardButton(box->defaultButton());
-        record.icon = box->icon();
-        record.modal = box->isModal();
-        record.textBoxContents = textBox_->toPlainText();
-        seen << record;
-        const auto choice = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
-        if (choice == QMessageBox::NoButton)
-            QTest::keyClick(box, Qt::Key_Escape);
-        else if (QAbstractButton* button = box->button(choice))
-            button->click();
-        else
-            box->reject();
-    }
-
-    const QPlainTextEdit* textBox_;
-    QTimer timer_;
 };
 
 // How much of the result is written into the text box before writing fails.
@@ -137,17 +81,36 @@ enum class Written
     all
 };
 
-// The window with ways to make building a result, or writing it into the text
-// box, fail; it counts the results it builds.
-class FailingWindow : public frmKelvane
+// The window with its messages recorded and its questions answered, in place
+// of message boxes, and with ways to make building a result, or writing it
+// into the text box, fail; it counts the results it builds.
+class TestWindow : public frmKelvane
 {
 public:
     using frmKelvane::encryptedSize;
     std::function<void()> failure;
     std::optional<Written> writeFailsAfter;
     mutable int built = 0;
+    QList<SeenBox> seen;
+    QList<bool> answers; // Yes for true; No once they run out
+
+    QStringList titlesAndTexts() const
+    {
+        QStringList list;
+        for (const SeenBox& box : seen)
+            list << box.titleAndText;
+        return list;
+    }
 
 protected:
+    void tell(kelvane::Message message) override { record(message); }
+
+    bool ask(kelvane::Message message) override
+    {
+        record(message);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+
     std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
                                  const kelvane::Codebook& codebook) const override
     {
@@ -168,6 +131,16 @@ protected:
         else if (*writeFailsAfter == Written::all)
             frmKelvane::writeText(cursor, text);
         throw std::bad_alloc();
+    }
+
+private:
+    void record(kelvane::Message message)
+    {
+        const auto* box = findChild<TextBox*>(QStringLiteral("txtEncrypt"));
+        seen << SeenBox{fromUtf8(kelvane::messageTitle(message)) + " | " +
+                            fromUtf8(kelvane::messageText(
+                                message, static_cast<std::size_t>(box->maxLineLength()))),
+                        box->toPlainText()};
     }
 };
 
@@ -212,6 +185,8 @@ private Q_SLOTS:
     void commandsKeepTheLineLimit();
     void digitsQuestion_data();
     void digitsQuestion();
+    void realMessageBoxes_data();
+    void realMessageBoxes();
     void undoAndRedo_data();
     void undoAndRedo();
     void failureLeavesTextIntact_data();
@@ -236,17 +211,16 @@ private:
                                               : "cmdClear")
             ->click();
     }
-    void start(frmKelvane* window);
+    void start();
 
-    std::unique_ptr<frmKelvane> window_;
-    std::unique_ptr<MessageBoxAnswerer> boxes_;
+    std::unique_ptr<TestWindow> window_;
+    TestWindow* boxes_ = nullptr; // the window, as the recorder of its messages
 };
 
-void TestCommands::start(frmKelvane* window)
+void TestCommands::start()
 {
-    boxes_.reset();
-    window_.reset(window);
-    boxes_ = std::make_unique<MessageBoxAnswerer>(text());
+    window_ = std::make_unique<TestWindow>();
+    boxes_ = window_.get();
     window_->show();
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -254,12 +228,12 @@ void TestCommands::start(frmKelvane* window)
 
 void TestCommands::init()
 {
-    start(new frmKelvane);
+    start();
 }
 
 void TestCommands::cleanup()
 {
-    boxes_.reset();
+    boxes_ = nullptr;
     window_.reset();
 }
 
@@ -318,9 +292,6 @@ void TestCommands::missingOrUnknownInputs()
 
     QCOMPARE(boxes_->titlesAndTexts(), messages);
     for (const SeenBox& box : boxes_->seen) {
-        QCOMPARE(box.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
-        QCOMPARE(box.icon, QMessageBox::NoIcon);
-        QVERIFY(box.modal);
         QCOMPARE(box.textBoxContents, typed); // shown before the text is touched
     }
     QCOMPARE(text()->toPlainText(), typed);
@@ -455,8 +426,7 @@ void TestCommands::exactUnits()
 // before it is built.
 void TestCommands::lineTooLongIsRefusedUnbuilt()
 {
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     // Key 4 codes letters in 10 units: 6.8 M letters make a line of 68 M.
     // Hidden, and with short lines to fill the text box, the window does not
     // lay the long line out, which would take seconds.
@@ -643,35 +613,49 @@ void TestCommands::commandsKeepTheLineLimit_data()
 {
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QChar>("command");
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("maxUnits"); // 0: as the window has it
+    QTest::addColumn<QString>("refusal");
 
+    const QString lineTooLong = "Kelvane Encryptor | The result would have a line of more than "
+                                "40 characters, too long for the text box to show. The text has "
+                                "been left unchanged.";
+    const QString cipher = encrypted("abcd", "4");
     // Key 4 codes letters in 10 units and the space in 4; lines of up to 40 here.
-    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << false;
-    QTest::newRow("Encrypt to a line of 54 is refused") << "abcd e" << QChar('E') << true;
+    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << 0 << "";
+    QTest::newRow("Encrypt to a line of 54 is refused")
+        << "abcd e" << QChar('E') << 0 << lineTooLong;
     QTest::newRow("Decrypt a line of 50 to one of 5")
-        << encrypted("abcde", "4") << QChar('D') << false;
+        << encrypted("abcde", "4") << QChar('D') << 0 << "";
+    // The undo history keeps the replaced text beside the result.
+    QTest::newRow("Encrypt 4 units to 40, with 44 units held") << "abcd" << QChar('E') << 44 << "";
+    QTest::newRow("Encrypt 4 units to 40, with 43 units held, is refused")
+        << "abcd" << QChar('E') << 43 << tooLargeMessage;
+    QTest::newRow("Decrypt 40 units to 4, with 44 units held") << cipher << QChar('D') << 44 << "";
+    QTest::newRow("Decrypt 40 units to 4, with 43 units held, is refused")
+        << cipher << QChar('D') << 43 << tooLargeMessage;
 }
 
 // Encrypt and Decrypt refuse a result with a line longer than the text box
-// takes in, by the same limit as pasting.
+// takes in, by the same limit as pasting, and a result that does not fit
+// beside the text it replaces.
 void TestCommands::commandsKeepTheLineLimit()
 {
     QFETCH(QString, plain);
     QFETCH(QChar, command);
-    QFETCH(bool, refused);
+    QFETCH(int, maxUnits);
+    QFETCH(QString, refusal);
 
-    control<TextBox>("txtEncrypt")->setMaxLineLength(40);
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(40);
+    if (maxUnits > 0)
+        box->setMaxUnits(maxUnits);
     text()->setPlainText(plain);
     key()->setEditText("4");
     press(command);
-    QCOMPARE(unitsIn(text()), refused          ? plain
-                              : command == 'E' ? encrypted(plain, "4")
-                                               : decrypted(plain, "4"));
-    QCOMPARE(boxes_->titlesAndTexts(),
-             refused ? QStringList{"Kelvane Encryptor | The result would have a line of more than "
-                                   "40 characters, too long for the text box to show. The text "
-                                   "has been left unchanged."}
-                     : QStringList());
+    QCOMPARE(unitsIn(text()), !refusal.isEmpty() ? plain
+                              : command == 'E'   ? encrypted(plain, "4")
+                                                 : decrypted(plain, "4"));
+    QCOMPARE(boxes_->titlesAndTexts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
 }
 
 void TestCommands::digitsQuestion_data()
@@ -679,22 +663,19 @@ void TestCommands::digitsQuestion_data()
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QChar>("command");
     QTest::addColumn<bool>("asked");
-    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("encrypts");
 
     // Under key 3, the code of "q" typed as digits comes back as a "q".
     const QString codeOfQ = encrypted("q", "3");
     const QString changing = "Call " + codeOfQ + " now";
     QTest::newRow("digits that come back: no question")
-        << "Room 101, floor 2." << QChar('E') << false << QMessageBox::NoButton << true;
+        << "Room 101, floor 2." << QChar('E') << false << false << true;
     QTest::newRow("digits that would change, Yes encrypts")
-        << changing << QChar('E') << true << QMessageBox::Yes << true;
+        << changing << QChar('E') << true << true << true;
     QTest::newRow("digits that would change, No keeps the text")
-        << changing << QChar('E') << true << QMessageBox::No << false;
-    QTest::newRow("digits that would change, Escape keeps the text")
-        << changing << QChar('E') << true << QMessageBox::NoButton << false;
-    QTest::newRow("Decrypt never asks")
-        << changing << QChar('D') << false << QMessageBox::NoButton << false;
+        << changing << QChar('E') << true << false << false;
+    QTest::newRow("Decrypt never asks") << changing << QChar('D') << false << true << false;
 }
 
 void TestCommands::digitsQuestion()
@@ -702,23 +683,19 @@ void TestCommands::digitsQuestion()
     QFETCH(QString, plain);
     QFETCH(QChar, command);
     QFETCH(bool, asked);
-    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, yes);
     QFETCH(bool, encrypts);
 
     const auto& codebook = *kelvane::findCodebook(u"3");
     QCOMPARE(kelvane::roundTrips(unitsOf(plain), codebook), !plain.startsWith("Call"));
     text()->setPlainText(plain);
     key()->setEditText("3");
-    boxes_->answers = {answer};
+    boxes_->answers = {yes};
     press(command);
 
     if (asked) {
         QCOMPARE(boxes_->titlesAndTexts(), QStringList{digitsMessage});
-        const SeenBox& box = boxes_->seen.front();
-        QCOMPARE(box.buttons, (QList{QMessageBox::Yes, QMessageBox::No}));
-        QCOMPARE(box.defaultButton, QMessageBox::No);
-        QVERIFY(box.modal);
-        QCOMPARE(box.textBoxContents, plain);
+        QCOMPARE(boxes_->seen.front().textBoxContents, plain);
     } else {
         QCOMPARE(boxes_->seen.size(), 0);
     }
@@ -727,6 +704,83 @@ void TestCommands::digitsQuestion()
                                             : plain;
     QCOMPARE(text()->toPlainText(), expected);
     QCOMPARE(text()->document()->isUndoAvailable(), expected != plain);
+}
+
+void TestCommands::realMessageBoxes_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<bool>("pressYes"); // else Escape
+    QTest::addColumn<QString>("seen");
+    QTest::addColumn<bool>("encrypts");
+
+    const QString changing = "Call " + encrypted("q", "3") + " now";
+    QTest::newRow("a message: no icon, OK alone, Escape closes it")
+        << ""
+        << "x" << false
+        << "Key Selection|Please select an encryption key!|icon 0|Ok|default Ok|escape Ok|modal"
+        << false;
+    QTest::newRow("the digits question, Escape answers No")
+        << "3" << changing << false
+        << "Digits in Text|" + digitsMessage.section(" | ", 1) +
+               "|icon 2|Yes,No|default No|escape No|modal"
+        << false;
+    QTest::newRow("the digits question, Yes encrypts")
+        << "3" << changing << true
+        << "Digits in Text|" + digitsMessage.section(" | ", 1) +
+               "|icon 2|Yes,No|default No|escape No|modal"
+        << true;
+}
+
+// The real window shows its messages and its question in modal boxes; this
+// looks at the one box that comes up and answers it as a user would.
+void TestCommands::realMessageBoxes()
+{
+    QFETCH(QString, keyText);
+    QFETCH(QString, plain);
+    QFETCH(bool, pressYes);
+    QFETCH(QString, seen);
+    QFETCH(bool, encrypts);
+
+    frmKelvane window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* box = kelvane::testing::control<QPlainTextEdit>(&window, "txtEncrypt");
+    box->setPlainText(plain);
+    kelvane::testing::control<QComboBox>(&window, "cboKey")->setEditText(keyText);
+    QString shown;
+    // Runs once the box's own event loop has started.
+    QTimer::singleShot(0, &window, [&] {
+        auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!message)
+            return;
+        const auto name = [&](QAbstractButton* button) {
+            const auto which = message->standardButton(button);
+            return QString(which == QMessageBox::Ok    ? "Ok"
+                           : which == QMessageBox::Yes ? "Yes"
+                           : which == QMessageBox::No  ? "No"
+                                                       : "other");
+        };
+        QStringList buttons;
+        for (QAbstractButton* button : message->buttons())
+            buttons << name(button);
+        shown =
+            QStringList{message->windowTitle(),
+                        message->text(),
+                        "icon " + QString::number(message->icon()),
+                        buttons.join(','),
+                        "default " + name(message->defaultButton()),
+                        "escape " + name(qobject_cast<QAbstractButton*>(message->escapeButton())),
+                        message->windowModality() == Qt::ApplicationModal ? "modal" : "modeless"}
+                .join('|');
+        if (pressYes)
+            message->button(QMessageBox::Yes)->click();
+        else
+            QTest::keyClick(message, Qt::Key_Escape);
+    });
+    kelvane::testing::control<QPushButton>(&window, "cmdEncrypt")->click();
+    QCOMPARE(shown, seen);
+    QCOMPARE(unitsIn(box), encrypts ? encrypted(plain, keyText) : plain);
 }
 
 void TestCommands::undoAndRedo_data()
@@ -816,8 +870,7 @@ void TestCommands::failureLeavesTextIntact()
     QFETCH(QChar, command);
     QFETCH(QString, message);
 
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     const QString plain = command == 'E' ? "Keep\u00a0me\nwhole" : encrypted("Keep me\nwhole", "2");
     text()->setPlainText(plain);
     text()->moveCursor(QTextCursor::End);
@@ -830,7 +883,6 @@ void TestCommands::failureLeavesTextIntact()
     window->writeFailsAfter = writeFailsAfter;
     press(command);
     QCOMPARE(boxes_->titlesAndTexts(), QStringList{message});
-    QCOMPARE(boxes_->seen.front().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     QCOMPARE(unitsIn(text()), plain + "!");
     // The undo history is as it was, with no edit left open and nothing to
     // redo: one undo takes back the typing, and the box shows it at once.
@@ -942,8 +994,7 @@ void TestCommands::sizingFollowsEdits()
 {
     QFETCH(std::function<void(QPlainTextEdit*)>, edit);
 
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     text()->setPlainText("Hi there, all.\nSecond (2nd) line?\n\u00a0\u2028Third!");
     key()->setEditText("4");
     text()->setFocus();

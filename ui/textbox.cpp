@@ -15,7 +15,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-namespace detail {
+namespace {
 
 // Returns true for the units at which inserted plain text starts a new
 // paragraph: QTextCursor::insertText() breaks at these, and at CR LF once.
@@ -25,7 +25,7 @@ bool isParagraphBreak(QChar c)
            c == QChar(0xfdd1);
 }
 
-} // namespace detail
+} // namespace
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
 
@@ -42,7 +42,7 @@ bool TextBox::makesLongLine(qsizetype start, qsizetype end, QStringView text) co
         return false;
     qsizetype line = before;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!detail::isParagraphBreak(text[i])) {
+        if (!isParagraphBreak(text[i])) {
             ++line;
             continue;
         }
