@@ -10,10 +10,14 @@
 #include "windowcontrols.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -179,6 +183,10 @@ private Q_SLOTS:
     void lineTooLongIsRefusedUnbuilt();
     void pasteOrDrop_data();
     void pasteOrDrop();
+    void dragMoveKeepsTheLineLimit();
+    void undoAndRedoFromAnywhere_data();
+    void undoAndRedoFromAnywhere();
+    void escapeOnTheOpenKeyList();
     void menuCutKeepsTheLineLimit_data();
     void menuCutKeepsTheLineLimit();
     void commandsKeepTheLineLimit_data();
@@ -502,6 +510,48 @@ void TestCommands::pasteOrDrop_data()
     QTest::newRow("typing at the end of a full line is refused") << "abcdefghij" << 10 << 10 << "x"
                                                                  << ""
                                                                  << "abcdefghij";
+    // Every way past the limit that a key can take, and one up to it.
+    QTest::newRow("Shift+Return at the end of a full line is refused")
+        << "abcdefghij" << 10 << 10 << "keys:Shift+Return"
+        << ""
+        << "abcdefghij";
+    QTest::newRow("Shift+Return at the end of a line of 9")
+        << "abcdefghi" << 9 << 9 << "keys:Shift+Return"
+        << ""
+        << "abcdefghi\u2028";
+    QTest::newRow("Shift+Return over the break between lines of 8 is refused")
+        << "abcdefgh\nijklmnop" << 8 << 9 << "keys:Shift+Return"
+        << ""
+        << "abcdefgh\nijklmnop";
+    QTest::newRow("cut joining lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 6 << 7 << "keys:Ctrl+X"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("deleting to the line's end, selected backwards over a break, is refused")
+        << "abcdefgh\nijklmnop" << 10 << 6 << "DeleteEndOfLine"
+        << ""
+        << "abcdefgh\nijklmnop";
+    QTest::newRow("Ctrl+Alt+X typing x on a full line is refused")
+        << "abcdefghij" << 10 << 10 << "keys:Ctrl+Alt+X"
+        << ""
+        << "abcdefghij";
+    for (const char16_t* unit : {u"\u200d", u"\u00ad", u"\ue000"}) {
+        const QString typed = QString::fromUtf16(unit);
+        QTest::addRow("U+%04X typed on a full line is refused", typed.front().unicode())
+            << "abcdefghij" << 10 << 10 << "typed" << typed << "abcdefghij";
+    }
+    QTest::newRow("a surrogate pair typed on a line of 9 is refused")
+        << "abcdefghi" << 9 << 9 << "typed" << QString::fromUtf16(u"\U0001F642") << "abcdefghi";
+    QTest::newRow("a surrogate pair typed on a line of 8")
+        << "abcdefgh" << 8 << 8 << "typed" << QString::fromUtf16(u"\U0001F642")
+        << QString::fromUtf16(u"abcdefgh\U0001F642");
+    QTest::newRow("an input method's commit past the limit is refused")
+        << "abcdefgh" << 8 << 8 << "committed"
+        << "xyz"
+        << "abcdefgh";
+    QTest::newRow("an input method's commit up to the limit") << "abcdefgh" << 8 << 8 << "committed"
+                                                              << "xy"
+                                                              << "abcdefghxy";
     QTest::newRow("Markdown offered first is pasted as its plain text")
         << "" << 0 << 0 << "markdown"
         << "**a** _b_"
@@ -523,6 +573,9 @@ void TestCommands::pasteOrDrop()
     auto* box = control<TextBox>("txtEncrypt");
     box->setMaxLineLength(10);
     box->setPlainText(before);
+    // One step to redo, which a refused edit must keep.
+    QTextCursor(box->document()).insertText("redo ");
+    box->undo();
     QTextCursor cursor = box->textCursor();
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
@@ -533,6 +586,20 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
                              : how == "Delete"  ? Qt::Key_Delete
                                                 : Qt::Key_X);
+    } else if (how.startsWith("keys:")) {
+        QTest::keySequence(box, QKeySequence(how.sliced(5)));
+    } else if (how == "DeleteEndOfLine") {
+        const auto keys = QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine);
+        if (keys.isEmpty())
+            QSKIP("this platform binds no key to deleting to the end of the line");
+        QTest::keySequence(box, keys.front());
+    } else if (how == "typed") { // a key event that types `inserted`, as a layout would
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, inserted);
+        QCoreApplication::sendEvent(box, &press);
+    } else if (how == "committed") { // an input method's commit
+        QInputMethodEvent commit;
+        commit.setCommitString(inserted);
+        QCoreApplication::sendEvent(box, &commit);
     } else if (how == "drop") {
         QMimeData data;
         data.setText(inserted);
@@ -556,6 +623,12 @@ void TestCommands::pasteOrDrop()
     QCOMPARE(unitsIn(box), after);
     const bool refused = after == before;
     QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
+    QCOMPARE(box->document()->isRedoAvailable(), refused);
+    if (refused) {
+        box->redo();
+        QCOMPARE(unitsIn(box), "redo " + before);
+        box->undo();
+    }
     QCOMPARE(boxes_->titlesAndTexts(),
              refused ? QStringList{"Kelvane Encryptor | The text box cannot show a line of more "
                                    "than 10 characters, and this change would make one. The text "
@@ -566,6 +639,115 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(unitsIn(box), before);
     }
+}
+
+// A text box whose drops are moves of its own text, as a real drag makes them.
+class MovingTextBox : public TextBox
+{
+protected:
+    bool movesWithin(const QDropEvent* event) const override
+    {
+        return event->dropAction() == Qt::MoveAction;
+    }
+};
+
+// A move is refused before anything changes: the text, the undo steps and the
+// step to redo stay as they were.
+void TestCommands::dragMoveKeepsTheLineLimit()
+{
+    MovingTextBox box;
+    box.resize(300, 200);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QSignalSpy told(&box, &TextBox::lineTooLong);
+    box.setMaxLineLength(10);
+    const QString before = "abcdefgh\nxyz\nij";
+    box.setPlainText(before);
+    QTextCursor(box.document()).insertText("redo ");
+    box.undo();
+    QTextCursor cursor(box.document());
+    cursor.setPosition(8);
+    const QPoint endOfFirstLine = box.cursorRect(cursor).center();
+    cursor.setPosition(9);
+    cursor.setPosition(12, QTextCursor::KeepAnchor);
+    box.setTextCursor(cursor);
+
+    QMimeData data;
+    data.setText("xyz");
+    QDragEnterEvent enter(endOfFirstLine, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(box.viewport(), &enter);
+    QDropEvent drop(endOfFirstLine, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(box.viewport(), &drop);
+    QCoreApplication::processEvents();
+
+    // Moving "xyz" to the end of the first line would make a line of 11.
+    QCOMPARE(unitsIn(&box), before);
+    QCOMPARE(box.document()->availableUndoSteps(), 0);
+    QCOMPARE(told.size(), 1);
+    box.redo();
+    QCOMPARE(unitsIn(&box), "redo " + before);
+}
+
+void TestCommands::undoAndRedoFromAnywhere_data()
+{
+    QTest::addColumn<QString>("focusOn"); // "": no control
+    QTest::addColumn<QKeySequence>("redoKey");
+
+    for (const char* focus : {"txtEncrypt", "cmdEncrypt", ""}) {
+        for (const char* redo : {"Ctrl+Y", "Ctrl+Shift+Z"})
+            QTest::addRow("%s, Ctrl+Z and %s", *focus ? focus : "no focus", redo)
+                << focus << QKeySequence(redo);
+    }
+}
+
+// Ctrl+Z takes back a command and both redo keys bring it again, wherever the
+// focus is, on every platform.
+void TestCommands::undoAndRedoFromAnywhere()
+{
+    QFETCH(QString, focusOn);
+    QFETCH(QKeySequence, redoKey);
+
+    text()->setPlainText("Undo me.");
+    key()->setEditText("3");
+    press('E');
+    const QString cipher = encrypted("Undo me.", "3");
+    QCOMPARE(unitsIn(text()), cipher);
+    if (focusOn.isEmpty())
+        window_->setFocus(); // the window itself takes no keys
+    else
+        window_->findChild<QWidget*>(focusOn)->setFocus();
+    QWidget* target = focusOn.isEmpty() ? window_.get() : QApplication::focusWidget();
+    QTest::keySequence(target, QKeySequence("Ctrl+Z"));
+    QCOMPARE(unitsIn(text()), "Undo me.");
+    QTest::keySequence(target, redoKey);
+    QCOMPARE(unitsIn(text()), cipher);
+}
+
+// Escape on the open key list closes it and does nothing else; Escape in the
+// key field then presses Clear. Ctrl+Z and Ctrl+Y there act on its own typing.
+void TestCommands::escapeOnTheOpenKeyList()
+{
+    text()->setPlainText("Hello world");
+    key()->setEditText("3");
+    press('E');
+    const QString cipher = encrypted("Hello world", "3");
+    // In the key field, undo and redo leave the text box alone.
+    key()->setFocus();
+    QTest::keyClicks(key(), "1");
+    for (const char* keys : {"Ctrl+Z", "Ctrl+Y", "Ctrl+Shift+Z", "Ctrl+Z"})
+        QTest::keySequence(key()->lineEdit(), QKeySequence(keys));
+    QCOMPARE(unitsIn(text()), cipher);
+    QVERIFY(!text()->document()->isRedoAvailable());
+
+    key()->showPopup();
+    QTRY_VERIFY(key()->view()->isVisible());
+    QTest::keyClick(key()->view(), Qt::Key_Escape);
+    QTRY_VERIFY(!key()->view()->isVisible());
+    QCOMPARE(unitsIn(text()), cipher);
+    QCOMPARE(QApplication::focusWidget(), key());
+
+    QTest::keyClick(key()->lineEdit(), Qt::Key_Escape);
+    QCOMPARE(unitsIn(text()), "");
 }
 
 void TestCommands::menuCutKeepsTheLineLimit_data()

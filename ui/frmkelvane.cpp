@@ -27,6 +27,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <codebook.h>
 #include <new>
@@ -273,10 +274,20 @@ void frmKelvane::createControls()
     setTabOrder(cmdClear, cmdExit);
     setTabOrder(cmdExit, cboKey);
 
-    // Clear is the window's cancel button: Escape anywhere in the window presses it.
+    // Clear is the window's cancel button: Escape anywhere in the window presses
+    // it, except on the open key list, which it only closes.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, cmdClear, &QPushButton::click);
+    cboKey->view()->installEventFilter(this);
+    // Undo and redo reach the text box from anywhere in the window, by the
+    // platform's keys and by Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z on every one.
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Undo) << QKeySequence(Qt::CTRL | Qt::Key_Z),
+                &frmKelvane::undoEdit);
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Redo)
+                    << QKeySequence(Qt::CTRL | Qt::Key_Y)
+                    << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                &frmKelvane::redoEdit);
 
     connect(cmdEncrypt, &QPushButton::clicked, this, &frmKelvane::encrypt);
     connect(cmdDecrypt, &QPushButton::clicked, this, &frmKelvane::decrypt);
@@ -316,6 +327,12 @@ void frmKelvane::paintEvent(QPaintEvent* /*event*/)
 
 bool frmKelvane::eventFilter(QObject* watched, QEvent* event)
 {
+    // Escape on the open key list is the list's own: it closes the list.
+    if (event->type() == QEvent::ShortcutOverride && watched == cboKey->view() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
@@ -502,6 +519,44 @@ void frmKelvane::clearText()
         tellFailure(kelvane::Message::notCleared);
     else if (put == Put::damaged)
         tellFailure(kelvane::Message::notClearedDamaged);
+}
+
+// Adds a shortcut for the window that runs `slot` on any of `keys`. Each key
+// is bound once: a key bound twice would be ambiguous and do nothing.
+void frmKelvane::addShortcut(QList<QKeySequence> keys, void (frmKelvane::*slot)())
+{
+    keys.removeIf([](const QKeySequence& key) { return key.isEmpty(); });
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(keys);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, slot);
+}
+
+// Returns true while the key field has the focus.
+bool frmKelvane::inKeyField() const
+{
+    const QWidget* focus = focusWidget();
+    return focus == cboKey || cboKey->isAncestorOf(focus);
+}
+
+// The text box and the key field take their own platform keys first; these
+// run for the others, and in the key field act on its typing alone.
+void frmKelvane::undoEdit()
+{
+    if (inKeyField())
+        cboKey->lineEdit()->undo();
+    else
+        txtEncrypt->undo();
+}
+
+void frmKelvane::redoEdit()
+{
+    if (inKeyField())
+        cboKey->lineEdit()->redo();
+    else
+        txtEncrypt->redo();
 }
 
 // Ends the program at once, without a question.

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QPixmap>
 #include <QWidget>
 #include <command.h>
@@ -59,7 +61,8 @@ protected:
     kelvane::TextSize encryptedSize(const kelvane::Codebook& codebook) const;
 
     void paintEvent(QPaintEvent* event) override;
-    // Lets Enter and Return press a focused button, as Space does.
+    // Lets Enter and Return press a focused button, as Space does, and leaves
+    // Escape on the open key list to the list.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
@@ -68,9 +71,13 @@ private Q_SLOTS:
     void clearText();
     void exitProgram();
     void rotateBanner();
+    void undoEdit();
+    void redoEdit();
 
 private:
     void createControls();
+    bool inKeyField() const;
+    void addShortcut(QList<QKeySequence> keys, void (frmKelvane::*slot)());
     void load();
     void runCommand(kelvane::Direction direction);
     void replaceText(const QString& text);

@@ -51,13 +51,18 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Returns true when `event` drops text dragged from this text box itself
+    // and moves it. Tests override it, since only a real drag has a source.
+    virtual bool movesWithin(const QDropEvent* event) const;
 
 private:
     bool makesLongLine(qsizetype start, qsizetype end, QStringView text) const;
-    bool makesLongLine(const QKeyEvent* event) const;
+    bool editMakesLongLine(const QEvent* event, qsizetype inserted) const;
+    bool moveMakesLongLine(int at, const QString& text) const;
+    bool refuseIfLong(bool tooLong);
 
     qsizetype maxLineLength_ = defaultMaxLineLength;
     qsizetype maxUnits_ = defaultMaxUnits;
-    bool refused_ = false; // a paste or drop was refused during the current drop
 };
