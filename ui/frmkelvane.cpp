@@ -4,13 +4,13 @@
 #include "frmkelvane.h"
 
 #include "ciphersizer.h"
+#include "historykeys.h"
 #include "overridecursor.h"
 #include "textbox.h"
-#include "undocheckpoint.h"
+#include "textreplacer.h"
 #include "wrapchooser.h"
 
 #include <QAbstractItemView>
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -24,10 +24,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
-#include <algorithm>
 #include <cmath>
 #include <codebook.h>
 #include <new>
@@ -39,7 +36,6 @@ namespace {
 
 // Fixed colours, so that the window looks alike under every desktop theme.
 const QColor activeTitleBar(153, 180, 209);
-const QColor inactiveTitleBar(191, 205, 219);
 const QColor windowText(0, 0, 0);
 const QColor bannerText(128, 128, 128);
 
@@ -82,37 +78,24 @@ std::u16string_view unitsOf(const QString& text)
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
-// Returns the text of `document` unit for unit, with its paragraph breaks as
-// line feeds. toPlainText() would also turn a no-break space into a space and
-// a line separator into a line feed.
-QString textOf(const QTextDocument* document)
-{
-    QString text = document->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
-// Returns the UTF-8 `text` as a QString.
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Shows a modal box with `message`, `title` and `buttons`, and returns the
-// button that closed it.
-QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                    const QString& message,
-                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                    QMessageBox::StandardButton defaultButton = QMessageBox::Ok)
+// Shows `message` in a modal box: a plain one with OK, or a `question` with
+// Yes and No, where No is the default and Escape's answer. Returns true on Yes.
+bool showBox(QWidget* parent, kelvane::Message message, qsizetype lineLimit, bool question)
 {
     // A message shows the ordinary pointer, even in the middle of long work.
     const OverrideCursor arrow(Qt::ArrowCursor);
-    QMessageBox box(icon, title, message, buttons, parent);
+    const std::string_view title = kelvane::messageTitle(message);
+    const std::string text = kelvane::messageText(message, static_cast<std::size_t>(lineLimit));
+    const auto answer = question ? QMessageBox::No : QMessageBox::Ok;
+    QMessageBox box(question ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
+                    QString::fromStdString(text),
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(defaultButton);
-    box.setEscapeButton(defaultButton);
+    box.setDefaultButton(answer);
+    box.setEscapeButton(answer);
     box.setWindowModality(Qt::ApplicationModal);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    return box.exec() == QMessageBox::Yes;
 }
 
 // Returns a push button with a plain caption and no default-button frame;
@@ -129,39 +112,13 @@ QPushButton* makeButton(const QString& name, const QString& caption, const QStri
     return button;
 }
 
-// Returns the scale of the artwork drawn for a device pixel ratio of
-// `ratio`: 1, 2 or 3, whichever is the smallest that needs no enlarging.
-int artScale(qreal ratio)
-{
-    return ratio <= 1 ? 1 : ratio <= 2 ? 2 : 3;
-}
-
-// Returns the background picture drawn at `scale`, one of 1, 2 and 3.
-QPixmap backgroundFor(int scale)
-{
-    QPixmap picture(scale == 1 ? QStringLiteral(":/kelvane/background.png")
-                               : QStringLiteral(":/kelvane/background@%1x.png").arg(scale));
-    picture.setDevicePixelRatio(scale);
-    return picture;
-}
-
-// Returns the window icon: the five images of the program's .ico and the
-// larger sizes that high-density screens and task switchers ask for.
-QIcon programIcon()
-{
-    QIcon icon(QStringLiteral(":/kelvane/kelvane.ico"));
-    for (const int size : {64, 128, 256})
-        icon.addFile(QStringLiteral(":/kelvane/icon-%1.png").arg(size), QSize(size, size));
-    return icon;
-}
-
 } // namespace
 
 frmKelvane::frmKelvane(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmKelvane"));
     setWindowTitle(QStringLiteral("Kelvane Encryptor"));
-    setWindowIcon(programIcon());
+    setWindowIcon(Artwork::windowIcon());
     setFixedSize(3855 / 15, 4890 / 15);
 
     QPalette windowPalette = palette();
@@ -194,8 +151,8 @@ void frmKelvane::createControls()
         textPalette.setColor(group, QPalette::Text, windowText);
     }
     txtEncrypt->setPalette(textPalette);
-    wrapChooser_ = new WrapChooser(txtEncrypt);
     cipherSizer_ = new CipherSizer(txtEncrypt->document());
+    replacer_ = std::make_unique<TextReplacer>(txtEncrypt, new WrapChooser(txtEncrypt));
     connect(txtEncrypt, &TextBox::lineTooLong, this, &frmKelvane::tellLineTooLong);
     connect(txtEncrypt, &TextBox::insertFailed, this, &frmKelvane::tellInsertFailed);
 
@@ -280,14 +237,7 @@ void frmKelvane::createControls()
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, cmdClear, &QPushButton::click);
     cboKey->view()->installEventFilter(this);
-    // Undo and redo reach the text box from anywhere in the window, by the
-    // platform's keys and by Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z on every one.
-    addShortcut(QKeySequence::keyBindings(QKeySequence::Undo) << QKeySequence(Qt::CTRL | Qt::Key_Z),
-                &frmKelvane::undoEdit);
-    addShortcut(QKeySequence::keyBindings(QKeySequence::Redo)
-                    << QKeySequence(Qt::CTRL | Qt::Key_Y)
-                    << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                &frmKelvane::redoEdit);
+    new HistoryKeys(this, txtEncrypt, cboKey);
 
     connect(cmdEncrypt, &QPushButton::clicked, this, &frmKelvane::encrypt);
     connect(cmdDecrypt, &QPushButton::clicked, this, &frmKelvane::decrypt);
@@ -312,17 +262,13 @@ void frmKelvane::load()
 
 void frmKelvane::paintEvent(QPaintEvent* /*event*/)
 {
-    // The window may have moved to a screen of another density.
     const qreal ratio = devicePixelRatioF();
-    const int scale = artScale(ratio);
-    if (background_.isNull() || background_.devicePixelRatio() != scale)
-        background_ = backgroundFor(scale);
     QPainter painter(this);
     painter.fillRect(rect(), activeTitleBar);
     // Between whole ratios the next larger drawing is scaled down, smoothly.
     if (ratio != std::floor(ratio))
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(0, 0, background_);
+    painter.drawPixmap(0, 0, artwork_.background(ratio));
 }
 
 bool frmKelvane::eventFilter(QObject* watched, QEvent* event)
@@ -365,15 +311,12 @@ std::u16string frmKelvane::transformText(kelvane::Direction direction, std::u16s
 
 void frmKelvane::tell(kelvane::Message message)
 {
-    showBox(this, QMessageBox::NoIcon, fromUtf8(kelvane::messageTitle(message)),
-            fromUtf8(kelvane::messageText(message, txtEncrypt->maxLineLength())));
+    showBox(this, message, txtEncrypt->maxLineLength(), false);
 }
 
 bool frmKelvane::ask(kelvane::Message message)
 {
-    return showBox(this, QMessageBox::Warning, fromUtf8(kelvane::messageTitle(message)),
-                   fromUtf8(kelvane::messageText(message, txtEncrypt->maxLineLength())),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return showBox(this, message, txtEncrypt->maxLineLength(), true);
 }
 
 // Follows the command core: it tells what is missing, refuses a result that
@@ -418,7 +361,7 @@ void frmKelvane::runCommand(kelvane::Direction direction)
                 return;
             }
         }
-        const QString text = textOf(document);
+        const QString text = TextReplacer::textOf(document);
         const std::u16string_view units = unitsOf(text);
         const std::u16string result = transformText(direction, units, *start.codebook);
         switch (const Verdict verdict =
@@ -435,11 +378,11 @@ void frmKelvane::runCommand(kelvane::Direction direction)
             tellFailure(kelvane::refusalMessage(verdict));
             return;
         }
-        const Put put = putText(
+        const TextReplacer::Put put = putText(
             QString::fromUtf16(result.data(), static_cast<qsizetype>(result.size())), &text);
-        if (put == Put::takenBack)
+        if (put == TextReplacer::Put::takenBack)
             failure = Message::notShown;
-        else if (put == Put::damaged)
+        else if (put == TextReplacer::Put::damaged)
             failure = Message::notShownDamaged;
     } catch (const std::bad_alloc&) {
         failure = Message::tooLarge;
@@ -476,87 +419,16 @@ void frmKelvane::tellInsertFailed()
     tellFailure(kelvane::Message::insertFailed);
 }
 
-// Puts `text` into the text box in place of its text as one undoable edit.
-// When writing or showing it fails, takes the edit back and says whether the
-// former text, `before` if given, is there again. Nothing thrown leaves here.
-frmKelvane::Put frmKelvane::putText(const QString& text, const QString* before)
-{
-    const UndoCheckpoint checkpoint(txtEncrypt->document());
-    try {
-        replaceText(text);
-        layOutShownText();
-        return Put::done;
-    } catch (...) {
-    }
-    try {
-        if (checkpoint.restore() && (!before || textOf(txtEncrypt->document()) == *before))
-            return Put::takenBack;
-    } catch (...) {
-    }
-    return Put::damaged;
-}
-
-// Lays out the paragraphs that the text box shows, so that running out of
-// memory there fails here, where the edit can still be taken back, rather
-// than in the next repaint.
-void frmKelvane::layOutShownText()
-{
-    const QAbstractTextDocumentLayout* layout = txtEncrypt->document()->documentLayout();
-    const int height = txtEncrypt->viewport()->height();
-    qreal shown = 0;
-    for (QTextBlock block = txtEncrypt->cursorForPosition(QPoint(0, 0)).block();
-         block.isValid() && shown < height; block = block.next())
-        shown += layout->blockBoundingRect(block).height();
-}
-
 // Empties the text box as one undoable edit and puts the focus in it. If
 // emptying fails, the text box keeps its text and the user is told so.
 void frmKelvane::clearText()
 {
-    const Put put = putText(QString(), nullptr);
+    const TextReplacer::Put put = putText(QString(), nullptr);
     txtEncrypt->setFocus();
-    if (put == Put::takenBack)
+    if (put == TextReplacer::Put::takenBack)
         tellFailure(kelvane::Message::notCleared);
-    else if (put == Put::damaged)
+    else if (put == TextReplacer::Put::damaged)
         tellFailure(kelvane::Message::notClearedDamaged);
-}
-
-// Adds a shortcut for the window that runs `slot` on any of `keys`. Each key
-// is bound once: a key bound twice would be ambiguous and do nothing.
-void frmKelvane::addShortcut(QList<QKeySequence> keys, void (frmKelvane::*slot)())
-{
-    keys.removeIf([](const QKeySequence& key) { return key.isEmpty(); });
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    auto* shortcut = new QShortcut(this);
-    shortcut->setKeys(keys);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, slot);
-}
-
-// Returns true while the key field has the focus.
-bool frmKelvane::inKeyField() const
-{
-    const QWidget* focus = focusWidget();
-    return focus == cboKey || cboKey->isAncestorOf(focus);
-}
-
-// The text box and the key field take their own platform keys first; these
-// run for the others, and in the key field act on its typing alone.
-void frmKelvane::undoEdit()
-{
-    if (inKeyField())
-        cboKey->lineEdit()->undo();
-    else
-        txtEncrypt->undo();
-}
-
-void frmKelvane::redoEdit()
-{
-    if (inKeyField())
-        cboKey->lineEdit()->redo();
-    else
-        txtEncrypt->redo();
 }
 
 // Ends the program at once, without a question.
@@ -573,22 +445,6 @@ void frmKelvane::rotateBanner()
         Label1->setText(text.sliced(1) + text.front());
 }
 
-// Replaces the whole text of the text box as one edit that Ctrl+Z takes back.
-// The edit is closed also when writing fails.
-void frmKelvane::replaceText(const QString& text)
-{
-    wrapChooser_->prepareFor(text);
-    QTextCursor cursor(txtEncrypt->document());
-    cursor.beginEditBlock();
-    try {
-        writeText(cursor, text);
-    } catch (...) {
-        cursor.endEditBlock();
-        throw;
-    }
-    cursor.endEditBlock();
-}
-
 // Inserting the new text first makes the one large allocation, the copy into
 // the document's store, before anything has changed. insertText() keeps every
 // unit as it is except line feeds, which become paragraph breaks. Inside the
@@ -600,6 +456,15 @@ void frmKelvane::writeText(QTextCursor& cursor, const QString& text)
     cursor.insertText(text);
     cursor.setPosition(cursor.document()->characterCount() - 1, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
+}
+
+// Puts `text` into the text box in place of its text as one undoable edit,
+// written by writeText().
+TextReplacer::Put frmKelvane::putText(const QString& text, const QString* before)
+{
+    return replacer_->put(text, before, [this](QTextCursor& cursor, const QString& written) {
+        writeText(cursor, written);
+    });
 }
 
 kelvane::TextSize frmKelvane::encryptedSize(const kelvane::Codebook& codebook) const

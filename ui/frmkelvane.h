@@ -3,11 +3,12 @@
 
 #pragma once
 
-#include <QKeySequence>
-#include <QList>
-#include <QPixmap>
+#include "artwork.h"
+#include "textreplacer.h"
+
 #include <QWidget>
 #include <command.h>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,6 @@ QT_END_NAMESPACE
 
 class CipherSizer;
 class TextBox;
-class WrapChooser;
 
 namespace kelvane {
 class Codebook;
@@ -71,28 +71,15 @@ private Q_SLOTS:
     void clearText();
     void exitProgram();
     void rotateBanner();
-    void undoEdit();
-    void redoEdit();
 
 private:
     void createControls();
-    bool inKeyField() const;
-    void addShortcut(QList<QKeySequence> keys, void (frmKelvane::*slot)());
     void load();
     void runCommand(kelvane::Direction direction);
-    void replaceText(const QString& text);
-    // How putting a text into the text box ended.
-    enum class Put
-    {
-        done,      // the text box holds the new text
-        takenBack, // it failed, and the text box holds its former text again
-        damaged    // it failed, and the former text could not be restored
-    };
-    Put putText(const QString& text, const QString* before);
+    TextReplacer::Put putText(const QString& text, const QString* before);
     void tellFailure(kelvane::Message failure);
     void tellLineTooLong();
     void tellInsertFailed();
-    void layOutShownText();
 
     TextBox* txtEncrypt;
     QPushButton* cmdEncrypt;
@@ -103,7 +90,7 @@ private:
     QLabel* LabelKey;
     QLabel* Label1;
     QTimer* Timer1;
-    WrapChooser* wrapChooser_;
     CipherSizer* cipherSizer_;
-    QPixmap background_; // drawn for the screen's density, loaded when first painted
+    std::unique_ptr<TextReplacer> replacer_;
+    Artwork artwork_;
 };
