@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <codebook.h>
 #include <functional>
@@ -148,6 +149,15 @@ private:
     }
 };
 
+// Selects the units from `start` to `end` of `box`'s text.
+void select(QPlainTextEdit* box, int start, int end)
+{
+    QTextCursor cursor(box->document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+}
+
 const QString keyMessage = "Key Selection | Please select an encryption key!";
 const QString encryptTextMessage = "Text Entry | Please enter the text to be encrypted!";
 const QString decryptTextMessage = "Text Entry | Please enter the text to be decrypted!";
@@ -184,6 +194,8 @@ private Q_SLOTS:
     void pasteOrDrop_data();
     void pasteOrDrop();
     void dragMoveKeepsTheLineLimit();
+    void longLinesKeepTheLimit_data();
+    void longLinesKeepTheLimit();
     void undoAndRedoFromAnywhere_data();
     void undoAndRedoFromAnywhere();
     void escapeOnTheOpenKeyList();
@@ -651,6 +663,52 @@ protected:
     }
 };
 
+void TestCommands::longLinesKeepTheLimit_data()
+{
+    QTest::addColumn<int>("line"); // two lines of this many units
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("start"); // the selection
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("longest"); // the longest line after; `line` when refused
+
+    // Lines longer than the text around the cursor that an edit is tried on.
+    QTest::newRow("Shift+Return over the break makes 3001, past 3000")
+        << 1500 << 3000 << 1500 << 1501 << "Shift+Return" << 1500;
+    QTest::newRow("Shift+Return over the break makes 3001, up to 3001")
+        << 1500 << 3001 << 1500 << 1501 << "Shift+Return" << 3001;
+    QTest::newRow("Delete at the end of the first line makes 3000, up to 3000")
+        << 1500 << 3000 << 1500 << 1500 << "Delete" << 3000;
+    QTest::newRow("x typed over 2501 units across the break makes 3501, past 3500")
+        << 3000 << 3500 << 2500 << 5001 << "X" << 3000;
+    QTest::newRow("x typed over 2501 units across the break makes 3501, up to 3501")
+        << 3000 << 3501 << 2500 << 5001 << "X" << 3501;
+}
+
+// Edits of lines far longer than the text copied around the cursor are judged
+// by their whole lines.
+void TestCommands::longLinesKeepTheLimit()
+{
+    QFETCH(int, line);
+    QFETCH(int, limit);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(QString, keys);
+    QFETCH(int, longest);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(limit);
+    box->setPlainText(QString(line, 'a') + "\n" + QString(line, 'b'));
+    select(box, start, end);
+    QTest::keySequence(box, QKeySequence(keys));
+    QCoreApplication::processEvents();
+    qsizetype found = 0;
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next())
+        found = std::max<qsizetype>(found, block.length() - 1);
+    QCOMPARE(found, longest);
+    QCOMPARE(boxes_->seen.size(), longest == line ? 1 : 0);
+}
+
 // A move is refused before anything changes: the text, the undo steps and the
 // step to redo stay as they were.
 void TestCommands::dragMoveKeepsTheLineLimit()
@@ -1105,15 +1163,6 @@ void TestCommands::wrongKeyThenUndo()
     key()->setEditText("3");
     press('D');
     QCOMPARE(text()->toPlainText(), plain);
-}
-
-// Selects the units from `start` to `end` of `box`'s text.
-void select(QPlainTextEdit* box, int start, int end)
-{
-    QTextCursor cursor(box->document());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    box->setTextCursor(cursor);
 }
 
 void TestCommands::sizingFollowsEdits_data()

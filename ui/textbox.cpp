@@ -39,15 +39,22 @@ qsizetype longestParagraph(const QTextDocument* document)
     return longest;
 }
 
+// Returns the units from `start` to `end` of `document`, its paragraph
+// breaks as U+2029.
+QString unitsBetween(const QTextDocument* document, int start, int end)
+{
+    QTextCursor source(const_cast<QTextDocument*>(document));
+    source.setPosition(start);
+    source.setPosition(end, QTextCursor::KeepAnchor);
+    return source.selectedText();
+}
+
 // Copies the units from `start` to `end` of `from` into the empty `into`, and
 // returns a cursor on `into`.
 QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument* into)
 {
-    QTextCursor source(const_cast<QTextDocument*>(from));
-    source.setPosition(start);
-    source.setPosition(end, QTextCursor::KeepAnchor);
     QTextCursor copy(into);
-    copy.insertText(source.selectedText());
+    copy.insertText(unitsBetween(from, start, end));
     return copy;
 }
 
@@ -179,33 +186,73 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event)
 
 // Returns true when `event`, which adds at most `inserted` units, would leave
 // a line longer than maxLineLength() and longer than any before. An edit
-// reaches only the paragraphs of the selection and the ones either side of
-// it: when they are too short together to make a long line, nothing is
-// tried; else the event is sent to a hidden editor that holds a copy of them.
+// reaches only the selection and the paragraphs either side of it: when they
+// are too short together to make a long line, nothing is tried. Else the event
+// is sent to a hidden editor holding the text around the selection: up to
+// `context` units either side of it, and the selection itself, or only its
+// ends when it is long, since an edit replaces a selection whole. The units of
+// the outer paragraphs beyond the copy are added back to the copy's first and
+// last paragraphs, so a line of millions of units costs no more than a short
+// one.
 bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
 {
+    constexpr int context = 1024;
     const QTextCursor cursor = textCursor();
-    QTextBlock first = document()->findBlock(cursor.selectionStart());
-    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    const int selectionStart = cursor.selectionStart();
+    const int selectionEnd = cursor.selectionEnd();
+    QTextBlock first = document()->findBlock(selectionStart);
+    QTextBlock last = document()->findBlock(selectionEnd);
     if (first.previous().isValid())
         first = first.previous();
     if (last.next().isValid())
         last = last.next();
-    const int start = first.position();
-    const int end = last.position() + last.length() - 1;
-    if (end - start + inserted <= maxLineLength_)
+    if (last.position() + last.length() - 1 - first.position() + inserted <= maxLineLength_)
         return false;
+
+    const int from = std::max(first.position(), selectionStart - context);
+    const int to = std::min(last.position() + last.length() - 1, selectionEnd + context);
+    const int dropped = std::max(0, selectionEnd - selectionStart - 2 * context);
+    QString text = unitsBetween(document(), from, dropped ? selectionStart + context : to);
+    if (dropped)
+        text += unitsBetween(document(), selectionEnd - context, to);
+    const QTextBlock firstCopied = document()->findBlock(from);
+    const QTextBlock lastCopied = document()->findBlock(to);
+    const qsizetype hiddenBefore = from - firstCopied.position();
+    const qsizetype hiddenAfter = lastCopied.position() + lastCopied.length() - 1 - to;
+    qsizetype before = 0;
+    for (QTextBlock block = firstCopied; block.isValid(); block = block.next()) {
+        before = std::max<qsizetype>(before, block.length() - 1);
+        if (block == lastCopied)
+            break;
+    }
+
     QPlainTextEdit scratch;
     scratch.setTabChangesFocus(tabChangesFocus());
     scratch.setOverwriteMode(overwriteMode());
-    QTextCursor tried = copyOf(document(), start, end, scratch.document());
-    tried.setPosition(cursor.anchor() - start);
-    tried.setPosition(cursor.position() - start, QTextCursor::KeepAnchor);
+    QTextCursor tried(scratch.document());
+    tried.insertText(text);
+    const bool backwards = cursor.position() < cursor.anchor();
+    const int startInCopy = selectionStart - from;
+    const int endInCopy = selectionEnd - from - dropped;
+    tried.setPosition(backwards ? endInCopy : startInCopy);
+    tried.setPosition(backwards ? startInCopy : endInCopy, QTextCursor::KeepAnchor);
     scratch.setTextCursor(tried);
-    const qsizetype before = longestParagraph(scratch.document());
+    bool changed = false;
+    connect(scratch.document(), &QTextDocument::contentsChange, &scratch,
+            [&changed] { changed = true; });
     const std::unique_ptr<QEvent> copy(event->clone());
     QCoreApplication::sendEvent(&scratch, copy.get());
-    const qsizetype after = longestParagraph(scratch.document());
+    if (!changed)
+        return false;
+    qsizetype after = 0;
+    for (QTextBlock block = scratch.document()->begin(); block.isValid(); block = block.next()) {
+        qsizetype length = block.length() - 1;
+        if (block == scratch.document()->firstBlock())
+            length += hiddenBefore;
+        if (block == scratch.document()->lastBlock())
+            length += hiddenAfter;
+        after = std::max(after, length);
+    }
     return after > maxLineLength_ && after > before;
 }
 
