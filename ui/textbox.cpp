@@ -152,13 +152,16 @@ void TextBox::dropEvent(QDropEvent* event)
 }
 
 // Every key that edits goes through here, so the check follows what the key
-// does rather than which key it is: Copy and Paste change nothing here (a
-// paste is checked as it is taken in), Cut removes the selection, and every
-// other key is tried out first on a copy of the lines it can reach.
+// does rather than which key it is: Copy, Paste, Undo and Redo pass (a paste
+// is checked as it is taken in, and undo and redo bring back texts that were
+// shown), Cut removes the selection, and every other key is tried out first
+// on a copy of the lines it can reach.
 void TextBox::keyPressEvent(QKeyEvent* event)
 {
-    if (!isReadOnly() && !event->matches(QKeySequence::Copy) &&
-        !event->matches(QKeySequence::Paste)) {
+    const bool keepsText = event->matches(QKeySequence::Copy) ||
+                           event->matches(QKeySequence::Paste) ||
+                           event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
+    if (!isReadOnly() && !keepsText) {
         const QTextCursor cursor = textCursor();
         const bool tooLong = event->matches(QKeySequence::Cut)
                                  ? makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), {})
@@ -227,6 +230,7 @@ bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
     }
 
     QPlainTextEdit scratch;
+    scratch.document()->setUndoRedoEnabled(false);
     scratch.setTabChangesFocus(tabChangesFocus());
     scratch.setOverwriteMode(overwriteMode());
     QTextCursor tried(scratch.document());
