@@ -10,10 +10,14 @@
 #include "windowcontrols.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -21,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <codebook.h>
 #include <functional>
@@ -60,73 +65,17 @@ QString decrypted(const QString& text, const QString& key)
     return fromUnits(kelvane::decryptText(unitsOf(text), *kelvane::findCodebook(unitsOf(key))));
 }
 
-// What a message box showed, as the user saw it.
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the window told or asked, as "title | text", and the text box's text
+// at that moment.
 struct SeenBox
 {
-    QString title;
-    QString text;
-    QList<QMessageBox::StandardButton> buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool modal = false;
+    QString titleAndText;
     QString textBoxContents;
-
-    QString titleAndText() const { return title + " | " + text; }
-};
-
-// Watches for modal message boxes while it lives, records each one and
-// answers it with the next of `answers` (OK once they run out); NoButton
-// stands for pressing Escape. Every test has one, so that no box that a test
-// does not expect can hold it up.
-class MessageBoxAnswerer : public QObject
-{
-public:
-    explicit MessageBoxAnswerer(const QPlainTextEdit* textBox) : textBox_(textBox)
-    {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::answer);
-        timer_.start();
-    }
-
-    QList<SeenBox> seen;
-    QList<QMessageBox::StandardButton> answers;
-
-    QStringList titlesAndTexts() const
-    {
-        QStringList list;
-        for (const SeenBox& box : seen)
-            list << box.titleAndText();
-        return list;
-    }
-
-private:
-    void answer()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        SeenBox record;
-        record.title = box->windowTitle();
-        record.text = box->text();
-        for (QAbstractButton* button : box->buttons())
-            record.buttons << box->standardButton(button);
-        if (box->defaultButton())
-            record.defaultButton = box->standardButton(box->defaultButton());
-        record.icon = box->icon();
-        record.modal = box->isModal();
-        record.textBoxContents = textBox_->toPlainText();
-        seen << record;
-        const auto choice = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
-        if (choice == QMessageBox::NoButton)
-            QTest::keyClick(box, Qt::Key_Escape);
-        else if (QAbstractButton* button = box->button(choice))
-            button->click();
-        else
-            box->reject();
-    }
-
-    const QPlainTextEdit* textBox_;
-    QTimer timer_;
 };
 
 // How much of the result is written into the text box before writing fails.
@@ -137,17 +86,36 @@ enum class Written
     all
 };
 
-// The window with ways to make building a result, or writing it into the text
-// box, fail; it counts the results it builds.
-class FailingWindow : public frmKelvane
+// The window with its messages recorded and its questions answered, in place
+// of message boxes, and with ways to make building a result, or writing it
+// into the text box, fail; it counts the results it builds.
+class TestWindow : public frmKelvane
 {
 public:
     using frmKelvane::encryptedSize;
     std::function<void()> failure;
     std::optional<Written> writeFailsAfter;
     mutable int built = 0;
+    QList<SeenBox> seen;
+    QList<bool> answers; // Yes for true; No once they run out
+
+    QStringList titlesAndTexts() const
+    {
+        QStringList list;
+        for (const SeenBox& box : seen)
+            list << box.titleAndText;
+        return list;
+    }
 
 protected:
+    void tell(kelvane::Message message) override { record(message); }
+
+    bool ask(kelvane::Message message) override
+    {
+        record(message);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+
     std::u16string transformText(kelvane::Direction direction, std::u16string_view text,
                                  const kelvane::Codebook& codebook) const override
     {
@@ -169,7 +137,26 @@ protected:
             frmKelvane::writeText(cursor, text);
         throw std::bad_alloc();
     }
+
+private:
+    void record(kelvane::Message message)
+    {
+        const auto* box = findChild<TextBox*>(QStringLiteral("txtEncrypt"));
+        seen << SeenBox{fromUtf8(kelvane::messageTitle(message)) + " | " +
+                            fromUtf8(kelvane::messageText(
+                                message, static_cast<std::size_t>(box->maxLineLength()))),
+                        box->toPlainText()};
+    }
 };
+
+// Selects the units from `start` to `end` of `box`'s text.
+void select(QPlainTextEdit* box, int start, int end)
+{
+    QTextCursor cursor(box->document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+}
 
 const QString keyMessage = "Key Selection | Please select an encryption key!";
 const QString encryptTextMessage = "Text Entry | Please enter the text to be encrypted!";
@@ -206,12 +193,20 @@ private Q_SLOTS:
     void lineTooLongIsRefusedUnbuilt();
     void pasteOrDrop_data();
     void pasteOrDrop();
+    void dragMoveKeepsTheLineLimit();
+    void longLinesKeepTheLimit_data();
+    void longLinesKeepTheLimit();
+    void undoAndRedoFromAnywhere_data();
+    void undoAndRedoFromAnywhere();
+    void escapeOnTheOpenKeyList();
     void menuCutKeepsTheLineLimit_data();
     void menuCutKeepsTheLineLimit();
     void commandsKeepTheLineLimit_data();
     void commandsKeepTheLineLimit();
     void digitsQuestion_data();
     void digitsQuestion();
+    void realMessageBoxes_data();
+    void realMessageBoxes();
     void undoAndRedo_data();
     void undoAndRedo();
     void failureLeavesTextIntact_data();
@@ -236,17 +231,16 @@ private:
                                               : "cmdClear")
             ->click();
     }
-    void start(frmKelvane* window);
+    void start();
 
-    std::unique_ptr<frmKelvane> window_;
-    std::unique_ptr<MessageBoxAnswerer> boxes_;
+    std::unique_ptr<TestWindow> window_;
+    TestWindow* boxes_ = nullptr; // the window, as the recorder of its messages
 };
 
-void TestCommands::start(frmKelvane* window)
+void TestCommands::start()
 {
-    boxes_.reset();
-    window_.reset(window);
-    boxes_ = std::make_unique<MessageBoxAnswerer>(text());
+    window_ = std::make_unique<TestWindow>();
+    boxes_ = window_.get();
     window_->show();
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -254,12 +248,12 @@ void TestCommands::start(frmKelvane* window)
 
 void TestCommands::init()
 {
-    start(new frmKelvane);
+    start();
 }
 
 void TestCommands::cleanup()
 {
-    boxes_.reset();
+    boxes_ = nullptr;
     window_.reset();
 }
 
@@ -318,9 +312,6 @@ void TestCommands::missingOrUnknownInputs()
 
     QCOMPARE(boxes_->titlesAndTexts(), messages);
     for (const SeenBox& box : boxes_->seen) {
-        QCOMPARE(box.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
-        QCOMPARE(box.icon, QMessageBox::NoIcon);
-        QVERIFY(box.modal);
         QCOMPARE(box.textBoxContents, typed); // shown before the text is touched
     }
     QCOMPARE(text()->toPlainText(), typed);
@@ -455,8 +446,7 @@ void TestCommands::exactUnits()
 // before it is built.
 void TestCommands::lineTooLongIsRefusedUnbuilt()
 {
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     // Key 4 codes letters in 10 units: 6.8 M letters make a line of 68 M.
     // Hidden, and with short lines to fill the text box, the window does not
     // lay the long line out, which would take seconds.
@@ -532,6 +522,48 @@ void TestCommands::pasteOrDrop_data()
     QTest::newRow("typing at the end of a full line is refused") << "abcdefghij" << 10 << 10 << "x"
                                                                  << ""
                                                                  << "abcdefghij";
+    // Every way past the limit that a key can take, and one up to it.
+    QTest::newRow("Shift+Return at the end of a full line is refused")
+        << "abcdefghij" << 10 << 10 << "keys:Shift+Return"
+        << ""
+        << "abcdefghij";
+    QTest::newRow("Shift+Return at the end of a line of 9")
+        << "abcdefghi" << 9 << 9 << "keys:Shift+Return"
+        << ""
+        << "abcdefghi\u2028";
+    QTest::newRow("Shift+Return over the break between lines of 8 is refused")
+        << "abcdefgh\nijklmnop" << 8 << 9 << "keys:Shift+Return"
+        << ""
+        << "abcdefgh\nijklmnop";
+    QTest::newRow("cut joining lines of 6 and 5 is refused")
+        << "abcdef\nghijk" << 6 << 7 << "keys:Ctrl+X"
+        << ""
+        << "abcdef\nghijk";
+    QTest::newRow("deleting to the line's end, selected backwards over a break, is refused")
+        << "abcdefgh\nijklmnop" << 10 << 6 << "DeleteEndOfLine"
+        << ""
+        << "abcdefgh\nijklmnop";
+    QTest::newRow("Ctrl+Alt+X typing x on a full line is refused")
+        << "abcdefghij" << 10 << 10 << "keys:Ctrl+Alt+X"
+        << ""
+        << "abcdefghij";
+    for (const char16_t* unit : {u"\u200d", u"\u00ad", u"\ue000"}) {
+        const QString typed = QString::fromUtf16(unit);
+        QTest::addRow("U+%04X typed on a full line is refused", typed.front().unicode())
+            << "abcdefghij" << 10 << 10 << "typed" << typed << "abcdefghij";
+    }
+    QTest::newRow("a surrogate pair typed on a line of 9 is refused")
+        << "abcdefghi" << 9 << 9 << "typed" << QString::fromUtf16(u"\U0001F642") << "abcdefghi";
+    QTest::newRow("a surrogate pair typed on a line of 8")
+        << "abcdefgh" << 8 << 8 << "typed" << QString::fromUtf16(u"\U0001F642")
+        << QString::fromUtf16(u"abcdefgh\U0001F642");
+    QTest::newRow("an input method's commit past the limit is refused")
+        << "abcdefgh" << 8 << 8 << "committed"
+        << "xyz"
+        << "abcdefgh";
+    QTest::newRow("an input method's commit up to the limit") << "abcdefgh" << 8 << 8 << "committed"
+                                                              << "xy"
+                                                              << "abcdefghxy";
     QTest::newRow("Markdown offered first is pasted as its plain text")
         << "" << 0 << 0 << "markdown"
         << "**a** _b_"
@@ -553,6 +585,9 @@ void TestCommands::pasteOrDrop()
     auto* box = control<TextBox>("txtEncrypt");
     box->setMaxLineLength(10);
     box->setPlainText(before);
+    // One step to redo, which a refused edit must keep.
+    QTextCursor(box->document()).insertText("redo ");
+    box->undo();
     QTextCursor cursor = box->textCursor();
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
@@ -563,6 +598,20 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
                              : how == "Delete"  ? Qt::Key_Delete
                                                 : Qt::Key_X);
+    } else if (how.startsWith("keys:")) {
+        QTest::keySequence(box, QKeySequence(how.sliced(5)));
+    } else if (how == "DeleteEndOfLine") {
+        const auto keys = QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine);
+        if (keys.isEmpty())
+            QSKIP("this platform binds no key to deleting to the end of the line");
+        QTest::keySequence(box, keys.front());
+    } else if (how == "typed") { // a key event that types `inserted`, as a layout would
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, inserted);
+        QCoreApplication::sendEvent(box, &press);
+    } else if (how == "committed") { // an input method's commit
+        QInputMethodEvent commit;
+        commit.setCommitString(inserted);
+        QCoreApplication::sendEvent(box, &commit);
     } else if (how == "drop") {
         QMimeData data;
         data.setText(inserted);
@@ -586,6 +635,12 @@ void TestCommands::pasteOrDrop()
     QCOMPARE(unitsIn(box), after);
     const bool refused = after == before;
     QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
+    QCOMPARE(box->document()->isRedoAvailable(), refused);
+    if (refused) {
+        box->redo();
+        QCOMPARE(unitsIn(box), "redo " + before);
+        box->undo();
+    }
     QCOMPARE(boxes_->titlesAndTexts(),
              refused ? QStringList{"Kelvane Encryptor | The text box cannot show a line of more "
                                    "than 10 characters, and this change would make one. The text "
@@ -596,6 +651,161 @@ void TestCommands::pasteOrDrop()
         QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(unitsIn(box), before);
     }
+}
+
+// A text box whose drops are moves of its own text, as a real drag makes them.
+class MovingTextBox : public TextBox
+{
+protected:
+    bool movesWithin(const QDropEvent* event) const override
+    {
+        return event->dropAction() == Qt::MoveAction;
+    }
+};
+
+void TestCommands::longLinesKeepTheLimit_data()
+{
+    QTest::addColumn<int>("line"); // two lines of this many units
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("start"); // the selection
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("longest"); // the longest line after; `line` when refused
+
+    // Lines longer than the text around the cursor that an edit is tried on.
+    QTest::newRow("Shift+Return over the break makes 3001, past 3000")
+        << 1500 << 3000 << 1500 << 1501 << "Shift+Return" << 1500;
+    QTest::newRow("Shift+Return over the break makes 3001, up to 3001")
+        << 1500 << 3001 << 1500 << 1501 << "Shift+Return" << 3001;
+    QTest::newRow("Delete at the end of the first line makes 3000, up to 3000")
+        << 1500 << 3000 << 1500 << 1500 << "Delete" << 3000;
+    QTest::newRow("x typed over 2501 units across the break makes 3501, past 3500")
+        << 3000 << 3500 << 2500 << 5001 << "X" << 3000;
+    QTest::newRow("x typed over 2501 units across the break makes 3501, up to 3501")
+        << 3000 << 3501 << 2500 << 5001 << "X" << 3501;
+}
+
+// Edits of lines far longer than the text copied around the cursor are judged
+// by their whole lines.
+void TestCommands::longLinesKeepTheLimit()
+{
+    QFETCH(int, line);
+    QFETCH(int, limit);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(QString, keys);
+    QFETCH(int, longest);
+
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(limit);
+    box->setPlainText(QString(line, 'a') + "\n" + QString(line, 'b'));
+    select(box, start, end);
+    QTest::keySequence(box, QKeySequence(keys));
+    QCoreApplication::processEvents();
+    qsizetype found = 0;
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next())
+        found = std::max<qsizetype>(found, block.length() - 1);
+    QCOMPARE(found, longest);
+    QCOMPARE(boxes_->seen.size(), longest == line ? 1 : 0);
+}
+
+// A move is refused before anything changes: the text, the undo steps and the
+// step to redo stay as they were.
+void TestCommands::dragMoveKeepsTheLineLimit()
+{
+    MovingTextBox box;
+    box.resize(300, 200);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QSignalSpy told(&box, &TextBox::lineTooLong);
+    box.setMaxLineLength(10);
+    const QString before = "abcdefgh\nxyz\nij";
+    box.setPlainText(before);
+    QTextCursor(box.document()).insertText("redo ");
+    box.undo();
+    QTextCursor cursor(box.document());
+    cursor.setPosition(8);
+    const QPoint endOfFirstLine = box.cursorRect(cursor).center();
+    cursor.setPosition(9);
+    cursor.setPosition(12, QTextCursor::KeepAnchor);
+    box.setTextCursor(cursor);
+
+    QMimeData data;
+    data.setText("xyz");
+    QDragEnterEvent enter(endOfFirstLine, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(box.viewport(), &enter);
+    QDropEvent drop(endOfFirstLine, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(box.viewport(), &drop);
+    QCoreApplication::processEvents();
+
+    // Moving "xyz" to the end of the first line would make a line of 11.
+    QCOMPARE(unitsIn(&box), before);
+    QCOMPARE(box.document()->availableUndoSteps(), 0);
+    QCOMPARE(told.size(), 1);
+    box.redo();
+    QCOMPARE(unitsIn(&box), "redo " + before);
+}
+
+void TestCommands::undoAndRedoFromAnywhere_data()
+{
+    QTest::addColumn<QString>("focusOn"); // "": no control
+    QTest::addColumn<QKeySequence>("redoKey");
+
+    for (const char* focus : {"txtEncrypt", "cmdEncrypt", ""}) {
+        for (const char* redo : {"Ctrl+Y", "Ctrl+Shift+Z"})
+            QTest::addRow("%s, Ctrl+Z and %s", *focus ? focus : "no focus", redo)
+                << focus << QKeySequence(redo);
+    }
+}
+
+// Ctrl+Z takes back a command and both redo keys bring it again, wherever the
+// focus is, on every platform.
+void TestCommands::undoAndRedoFromAnywhere()
+{
+    QFETCH(QString, focusOn);
+    QFETCH(QKeySequence, redoKey);
+
+    text()->setPlainText("Undo me.");
+    key()->setEditText("3");
+    press('E');
+    const QString cipher = encrypted("Undo me.", "3");
+    QCOMPARE(unitsIn(text()), cipher);
+    if (focusOn.isEmpty())
+        window_->setFocus(); // the window itself takes no keys
+    else
+        window_->findChild<QWidget*>(focusOn)->setFocus();
+    QWidget* target = focusOn.isEmpty() ? window_.get() : QApplication::focusWidget();
+    QTest::keySequence(target, QKeySequence("Ctrl+Z"));
+    QCOMPARE(unitsIn(text()), "Undo me.");
+    QTest::keySequence(target, redoKey);
+    QCOMPARE(unitsIn(text()), cipher);
+}
+
+// Escape on the open key list closes it and does nothing else; Escape in the
+// key field then presses Clear. Ctrl+Z and Ctrl+Y there act on its own typing.
+void TestCommands::escapeOnTheOpenKeyList()
+{
+    text()->setPlainText("Hello world");
+    key()->setEditText("3");
+    press('E');
+    const QString cipher = encrypted("Hello world", "3");
+    // In the key field, undo and redo leave the text box alone.
+    key()->setFocus();
+    QTest::keyClicks(key(), "1");
+    for (const char* keys : {"Ctrl+Z", "Ctrl+Y", "Ctrl+Shift+Z", "Ctrl+Z"})
+        QTest::keySequence(key()->lineEdit(), QKeySequence(keys));
+    QCOMPARE(unitsIn(text()), cipher);
+    QVERIFY(!text()->document()->isRedoAvailable());
+
+    key()->showPopup();
+    QTRY_VERIFY(key()->view()->isVisible());
+    QTest::keyClick(key()->view(), Qt::Key_Escape);
+    QTRY_VERIFY(!key()->view()->isVisible());
+    QCOMPARE(unitsIn(text()), cipher);
+    QCOMPARE(QApplication::focusWidget(), key());
+
+    QTest::keyClick(key()->lineEdit(), Qt::Key_Escape);
+    QCOMPARE(unitsIn(text()), "");
 }
 
 void TestCommands::menuCutKeepsTheLineLimit_data()
@@ -643,35 +853,49 @@ void TestCommands::commandsKeepTheLineLimit_data()
 {
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QChar>("command");
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("maxUnits"); // 0: as the window has it
+    QTest::addColumn<QString>("refusal");
 
+    const QString lineTooLong = "Kelvane Encryptor | The result would have a line of more than "
+                                "40 characters, too long for the text box to show. The text has "
+                                "been left unchanged.";
+    const QString cipher = encrypted("abcd", "4");
     // Key 4 codes letters in 10 units and the space in 4; lines of up to 40 here.
-    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << false;
-    QTest::newRow("Encrypt to a line of 54 is refused") << "abcd e" << QChar('E') << true;
+    QTest::newRow("Encrypt to lines of 40") << "abcd\nefgh" << QChar('E') << 0 << "";
+    QTest::newRow("Encrypt to a line of 54 is refused")
+        << "abcd e" << QChar('E') << 0 << lineTooLong;
     QTest::newRow("Decrypt a line of 50 to one of 5")
-        << encrypted("abcde", "4") << QChar('D') << false;
+        << encrypted("abcde", "4") << QChar('D') << 0 << "";
+    // The undo history keeps the replaced text beside the result.
+    QTest::newRow("Encrypt 4 units to 40, with 44 units held") << "abcd" << QChar('E') << 44 << "";
+    QTest::newRow("Encrypt 4 units to 40, with 43 units held, is refused")
+        << "abcd" << QChar('E') << 43 << tooLargeMessage;
+    QTest::newRow("Decrypt 40 units to 4, with 44 units held") << cipher << QChar('D') << 44 << "";
+    QTest::newRow("Decrypt 40 units to 4, with 43 units held, is refused")
+        << cipher << QChar('D') << 43 << tooLargeMessage;
 }
 
 // Encrypt and Decrypt refuse a result with a line longer than the text box
-// takes in, by the same limit as pasting.
+// takes in, by the same limit as pasting, and a result that does not fit
+// beside the text it replaces.
 void TestCommands::commandsKeepTheLineLimit()
 {
     QFETCH(QString, plain);
     QFETCH(QChar, command);
-    QFETCH(bool, refused);
+    QFETCH(int, maxUnits);
+    QFETCH(QString, refusal);
 
-    control<TextBox>("txtEncrypt")->setMaxLineLength(40);
+    auto* box = control<TextBox>("txtEncrypt");
+    box->setMaxLineLength(40);
+    if (maxUnits > 0)
+        box->setMaxUnits(maxUnits);
     text()->setPlainText(plain);
     key()->setEditText("4");
     press(command);
-    QCOMPARE(unitsIn(text()), refused          ? plain
-                              : command == 'E' ? encrypted(plain, "4")
-                                               : decrypted(plain, "4"));
-    QCOMPARE(boxes_->titlesAndTexts(),
-             refused ? QStringList{"Kelvane Encryptor | The result would have a line of more than "
-                                   "40 characters, too long for the text box to show. The text "
-                                   "has been left unchanged."}
-                     : QStringList());
+    QCOMPARE(unitsIn(text()), !refusal.isEmpty() ? plain
+                              : command == 'E'   ? encrypted(plain, "4")
+                                                 : decrypted(plain, "4"));
+    QCOMPARE(boxes_->titlesAndTexts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
 }
 
 void TestCommands::digitsQuestion_data()
@@ -679,22 +903,19 @@ void TestCommands::digitsQuestion_data()
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QChar>("command");
     QTest::addColumn<bool>("asked");
-    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("encrypts");
 
     // Under key 3, the code of "q" typed as digits comes back as a "q".
     const QString codeOfQ = encrypted("q", "3");
     const QString changing = "Call " + codeOfQ + " now";
     QTest::newRow("digits that come back: no question")
-        << "Room 101, floor 2." << QChar('E') << false << QMessageBox::NoButton << true;
+        << "Room 101, floor 2." << QChar('E') << false << false << true;
     QTest::newRow("digits that would change, Yes encrypts")
-        << changing << QChar('E') << true << QMessageBox::Yes << true;
+        << changing << QChar('E') << true << true << true;
     QTest::newRow("digits that would change, No keeps the text")
-        << changing << QChar('E') << true << QMessageBox::No << false;
-    QTest::newRow("digits that would change, Escape keeps the text")
-        << changing << QChar('E') << true << QMessageBox::NoButton << false;
-    QTest::newRow("Decrypt never asks")
-        << changing << QChar('D') << false << QMessageBox::NoButton << false;
+        << changing << QChar('E') << true << false << false;
+    QTest::newRow("Decrypt never asks") << changing << QChar('D') << false << true << false;
 }
 
 void TestCommands::digitsQuestion()
@@ -702,23 +923,19 @@ void TestCommands::digitsQuestion()
     QFETCH(QString, plain);
     QFETCH(QChar, command);
     QFETCH(bool, asked);
-    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, yes);
     QFETCH(bool, encrypts);
 
     const auto& codebook = *kelvane::findCodebook(u"3");
     QCOMPARE(kelvane::roundTrips(unitsOf(plain), codebook), !plain.startsWith("Call"));
     text()->setPlainText(plain);
     key()->setEditText("3");
-    boxes_->answers = {answer};
+    boxes_->answers = {yes};
     press(command);
 
     if (asked) {
         QCOMPARE(boxes_->titlesAndTexts(), QStringList{digitsMessage});
-        const SeenBox& box = boxes_->seen.front();
-        QCOMPARE(box.buttons, (QList{QMessageBox::Yes, QMessageBox::No}));
-        QCOMPARE(box.defaultButton, QMessageBox::No);
-        QVERIFY(box.modal);
-        QCOMPARE(box.textBoxContents, plain);
+        QCOMPARE(boxes_->seen.front().textBoxContents, plain);
     } else {
         QCOMPARE(boxes_->seen.size(), 0);
     }
@@ -727,6 +944,83 @@ void TestCommands::digitsQuestion()
                                             : plain;
     QCOMPARE(text()->toPlainText(), expected);
     QCOMPARE(text()->document()->isUndoAvailable(), expected != plain);
+}
+
+void TestCommands::realMessageBoxes_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<bool>("pressYes"); // else Escape
+    QTest::addColumn<QString>("seen");
+    QTest::addColumn<bool>("encrypts");
+
+    const QString changing = "Call " + encrypted("q", "3") + " now";
+    QTest::newRow("a message: no icon, OK alone, Escape closes it")
+        << ""
+        << "x" << false
+        << "Key Selection|Please select an encryption key!|icon 0|Ok|default Ok|escape Ok|modal"
+        << false;
+    QTest::newRow("the digits question, Escape answers No")
+        << "3" << changing << false
+        << "Digits in Text|" + digitsMessage.section(" | ", 1) +
+               "|icon 2|Yes,No|default No|escape No|modal"
+        << false;
+    QTest::newRow("the digits question, Yes encrypts")
+        << "3" << changing << true
+        << "Digits in Text|" + digitsMessage.section(" | ", 1) +
+               "|icon 2|Yes,No|default No|escape No|modal"
+        << true;
+}
+
+// The real window shows its messages and its question in modal boxes; this
+// looks at the one box that comes up and answers it as a user would.
+void TestCommands::realMessageBoxes()
+{
+    QFETCH(QString, keyText);
+    QFETCH(QString, plain);
+    QFETCH(bool, pressYes);
+    QFETCH(QString, seen);
+    QFETCH(bool, encrypts);
+
+    frmKelvane window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* box = kelvane::testing::control<QPlainTextEdit>(&window, "txtEncrypt");
+    box->setPlainText(plain);
+    kelvane::testing::control<QComboBox>(&window, "cboKey")->setEditText(keyText);
+    QString shown;
+    // Runs once the box's own event loop has started.
+    QTimer::singleShot(0, &window, [&] {
+        auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!message)
+            return;
+        const auto name = [&](QAbstractButton* button) {
+            const auto which = message->standardButton(button);
+            return QString(which == QMessageBox::Ok    ? "Ok"
+                           : which == QMessageBox::Yes ? "Yes"
+                           : which == QMessageBox::No  ? "No"
+                                                       : "other");
+        };
+        QStringList buttons;
+        for (QAbstractButton* button : message->buttons())
+            buttons << name(button);
+        shown =
+            QStringList{message->windowTitle(),
+                        message->text(),
+                        "icon " + QString::number(message->icon()),
+                        buttons.join(','),
+                        "default " + name(message->defaultButton()),
+                        "escape " + name(qobject_cast<QAbstractButton*>(message->escapeButton())),
+                        message->windowModality() == Qt::ApplicationModal ? "modal" : "modeless"}
+                .join('|');
+        if (pressYes)
+            message->button(QMessageBox::Yes)->click();
+        else
+            QTest::keyClick(message, Qt::Key_Escape);
+    });
+    kelvane::testing::control<QPushButton>(&window, "cmdEncrypt")->click();
+    QCOMPARE(shown, seen);
+    QCOMPARE(unitsIn(box), encrypts ? encrypted(plain, keyText) : plain);
 }
 
 void TestCommands::undoAndRedo_data()
@@ -816,8 +1110,7 @@ void TestCommands::failureLeavesTextIntact()
     QFETCH(QChar, command);
     QFETCH(QString, message);
 
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     const QString plain = command == 'E' ? "Keep\u00a0me\nwhole" : encrypted("Keep me\nwhole", "2");
     text()->setPlainText(plain);
     text()->moveCursor(QTextCursor::End);
@@ -830,7 +1123,6 @@ void TestCommands::failureLeavesTextIntact()
     window->writeFailsAfter = writeFailsAfter;
     press(command);
     QCOMPARE(boxes_->titlesAndTexts(), QStringList{message});
-    QCOMPARE(boxes_->seen.front().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     QCOMPARE(unitsIn(text()), plain + "!");
     // The undo history is as it was, with no edit left open and nothing to
     // redo: one undo takes back the typing, and the box shows it at once.
@@ -871,15 +1163,6 @@ void TestCommands::wrongKeyThenUndo()
     key()->setEditText("3");
     press('D');
     QCOMPARE(text()->toPlainText(), plain);
-}
-
-// Selects the units from `start` to `end` of `box`'s text.
-void select(QPlainTextEdit* box, int start, int end)
-{
-    QTextCursor cursor(box->document());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    box->setTextCursor(cursor);
 }
 
 void TestCommands::sizingFollowsEdits_data()
@@ -942,8 +1225,7 @@ void TestCommands::sizingFollowsEdits()
 {
     QFETCH(std::function<void(QPlainTextEdit*)>, edit);
 
-    auto* window = new FailingWindow;
-    start(window);
+    TestWindow* window = window_.get();
     text()->setPlainText("Hi there, all.\nSecond (2nd) line?\n\u00a0\u2028Third!");
     key()->setEditText("4");
     text()->setFocus();

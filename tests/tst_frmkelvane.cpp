@@ -384,7 +384,10 @@ void TestFrmKelvane::wrapMode_data()
     QTest::newRow("long run after prose") << prose + "\n" + longRun << 0 << "" << true;
     QTest::newRow("run split in two by a typed space") << longRun << 1500 << " " << false;
     QTest::newRow("run typed over") << longRun << -1 << "x" << false;
+    QTest::newRow("run of 2000 at the limit wraps at words")
+        << QString(2000, '5') << 0 << "" << false;
     QTest::newRow("run grown past the limit") << QString(2000, '5') << 2000 << "5" << true;
+    QTest::newRow("run of 2001 put in at once") << QString(2001, '5') << 0 << "" << true;
 }
 
 void TestFrmKelvane::wrapMode()

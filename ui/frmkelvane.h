@@ -3,9 +3,12 @@
 
 #pragma once
 
-#include <QPixmap>
+#include "artwork.h"
+#include "textreplacer.h"
+
 #include <QWidget>
-#include <cstddef>
+#include <command.h>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,11 +20,11 @@ class QTextCursor;
 class QTimer;
 QT_END_NAMESPACE
 
+class CipherSizer;
 class TextBox;
 
 namespace kelvane {
 class Codebook;
-enum class Direction;
 } // namespace kelvane
 
 // The program's only window. It keeps all of its state in its controls: the
@@ -45,18 +48,21 @@ protected:
     // edit that the caller has opened. Tests override it to make writing fail.
     virtual void writeText(QTextCursor& cursor, const QString& text);
 
-    // The length of a cipher text and of its longest line, in units.
-    struct CipherSize
-    {
-        std::size_t total = 0;
-        std::size_t longestLine = 0;
-    };
+    // Shows `message` in a modal box with an OK button. Tests override it to
+    // record the message.
+    virtual void tell(kelvane::Message message);
+
+    // Asks `message` in a modal box with Yes and No, and returns true on Yes.
+    // Tests override it to record the question and answer it.
+    virtual bool ask(kelvane::Message message);
+
     // Returns the size of the text box's text encrypted with `codebook`, from
     // unit counts kept for each paragraph.
-    CipherSize encryptedSize(const kelvane::Codebook& codebook) const;
+    kelvane::TextSize encryptedSize(const kelvane::Codebook& codebook) const;
 
     void paintEvent(QPaintEvent* event) override;
-    // Lets Enter and Return press a focused button, as Space does.
+    // Lets Enter and Return press a focused button, as Space does, and leaves
+    // Escape on the open key list to the list.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
@@ -65,26 +71,15 @@ private Q_SLOTS:
     void clearText();
     void exitProgram();
     void rotateBanner();
-    void updateWrapMode(int position, int charsRemoved, int charsAdded);
-    void recountUnits(int position, int charsRemoved, int charsAdded);
 
 private:
     void createControls();
     void load();
     void runCommand(kelvane::Direction direction);
-    void replaceText(const QString& text);
-    // How putting a text into the text box ended.
-    enum class Put
-    {
-        done,      // the text box holds the new text
-        takenBack, // it failed, and the text box holds its former text again
-        damaged    // it failed, and the former text could not be restored
-    };
-    Put putText(const QString& text, const QString* before);
-    void tellFailure(const char* failure);
+    TextReplacer::Put putText(const QString& text, const QString* before);
+    void tellFailure(kelvane::Message failure);
     void tellLineTooLong();
     void tellInsertFailed();
-    void layOutShownText();
 
     TextBox* txtEncrypt;
     QPushButton* cmdEncrypt;
@@ -95,5 +90,7 @@ private:
     QLabel* LabelKey;
     QLabel* Label1;
     QTimer* Timer1;
-    QPixmap background_; // drawn for the screen's density, loaded when first painted
+    CipherSizer* cipherSizer_;
+    std::unique_ptr<TextReplacer> replacer_;
+    Artwork artwork_;
 };

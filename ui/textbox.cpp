@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDropEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
@@ -14,8 +16,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <memory>
 
-namespace detail {
+namespace {
 
 // Returns true for the units at which inserted plain text starts a new
 // paragraph: QTextCursor::insertText() breaks at these, and at CR LF once.
@@ -25,7 +29,36 @@ bool isParagraphBreak(QChar c)
            c == QChar(0xfdd1);
 }
 
-} // namespace detail
+// Returns the length of the longest paragraph of `document`; a line separator
+// (U+2028) breaks a line but stays within its paragraph.
+qsizetype longestParagraph(const QTextDocument* document)
+{
+    qsizetype longest = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        longest = std::max<qsizetype>(longest, block.length() - 1);
+    return longest;
+}
+
+// Returns the units from `start` to `end` of `document`, its paragraph
+// breaks as U+2029.
+QString unitsBetween(const QTextDocument* document, int start, int end)
+{
+    QTextCursor source(const_cast<QTextDocument*>(document));
+    source.setPosition(start);
+    source.setPosition(end, QTextCursor::KeepAnchor);
+    return source.selectedText();
+}
+
+// Copies the units from `start` to `end` of `from` into the empty `into`, and
+// returns a cursor on `into`.
+QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument* into)
+{
+    QTextCursor copy(into);
+    copy.insertText(unitsBetween(from, start, end));
+    return copy;
+}
+
+} // namespace
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
 
@@ -42,7 +75,7 @@ bool TextBox::makesLongLine(qsizetype start, qsizetype end, QStringView text) co
         return false;
     qsizetype line = before;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!detail::isParagraphBreak(text[i])) {
+        if (!isParagraphBreak(text[i])) {
             ++line;
             continue;
         }
@@ -72,11 +105,8 @@ void TextBox::insertFromMimeData(const QMimeData* source)
     bool editOpen = false;
     try {
         const QString text = source->text();
-        if (makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), text)) {
-            refused_ = true;
-            QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
+        if (refuseIfLong(makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), text)))
             return;
-        }
         cursor.beginEditBlock();
         editOpen = true;
         cursor.insertText(text);
@@ -91,67 +121,167 @@ void TextBox::insertFromMimeData(const QMimeData* source)
     }
 }
 
-// Moving text within the text box first removes it, which joins the lines
-// on either side of it, and then inserts it at the drop point, all in one
-// edit. If either step would make a line too long, the whole move is taken
-// back.
+// Returns true, and tells the user after the event, when `tooLong`.
+bool TextBox::refuseIfLong(bool tooLong)
+{
+    if (tooLong)
+        QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
+    return tooLong;
+}
+
+bool TextBox::movesWithin(const QDropEvent* event) const
+{
+    return event->dropAction() == Qt::MoveAction && event->source() == viewport();
+}
+
+// Moving text within the text box first removes it, which joins the lines on
+// either side of it, and then inserts it at the drop point, in one edit. A
+// move that would make a line too long is refused before anything changes.
 void TextBox::dropEvent(QDropEvent* event)
 {
-    const bool moveWithin = event->dropAction() == Qt::MoveAction && event->source() == viewport();
-    if (!moveWithin) {
-        QPlainTextEdit::dropEvent(event);
+    if (!isReadOnly() && movesWithin(event) && event->mimeData()->hasText() &&
+        refuseIfLong(moveMakesLongLine(cursorForPosition(event->position().toPoint()).position(),
+                                       event->mimeData()->text()))) {
+        event->ignore();
+        // Takes away the drop point that the drag showed.
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(viewport(), &leave);
         return;
     }
-    // A copy of the cursor follows the edits: it ends up in the joined line.
-    const QTextCursor joined = textCursor();
-    const int undoSteps = document()->availableUndoSteps();
-    refused_ = false;
     QPlainTextEdit::dropEvent(event);
-    const bool tooLong = joined.block().length() - 1 > maxLineLength_;
-    if (tooLong && !refused_)
-        QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
-    if ((tooLong || refused_) && document()->availableUndoSteps() > undoSteps) {
-        undo();
-        document()->clearUndoRedoStacks(QTextDocument::RedoStack);
-    }
-    refused_ = false;
 }
 
-// Returns true when `event` would delete or type text that makes a line
-// longer than maxLineLength(): deleting a line break joins two lines, and
-// typing over a selection joins the lines on either side of it. Deleting a
-// word at a line's end is taken as deleting the line break alone.
-bool TextBox::makesLongLine(const QKeyEvent* event) const
-{
-    const QTextCursor cursor = textCursor();
-    const bool back =
-        event->key() == Qt::Key_Backspace || event->matches(QKeySequence::DeleteStartOfWord);
-    const bool forward =
-        event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteEndOfWord);
-    const bool deletes = back || forward || event->matches(QKeySequence::Cut);
-    const QString typed = event->text();
-    // Tab moves the focus; it types nothing.
-    const bool types =
-        !typed.isEmpty() && typed.front().isPrint() && !(event->modifiers() & Qt::ControlModifier);
-    const qsizetype position = cursor.position();
-    if (cursor.hasSelection() && (deletes || types))
-        return makesLongLine(cursor.selectionStart(), cursor.selectionEnd(),
-                             deletes ? QString() : typed);
-    if (back && cursor.atBlockStart() && position > 0)
-        return makesLongLine(position - 1, position, {});
-    if (forward && cursor.atBlockEnd() && !cursor.atEnd())
-        return makesLongLine(position, position + 1, {});
-    return types && makesLongLine(position, position, typed);
-}
-
+// Every key that edits goes through here, so the check follows what the key
+// does rather than which key it is: Copy, Paste, Undo and Redo pass (a paste
+// is checked as it is taken in, and undo and redo bring back texts that were
+// shown), Cut removes the selection, and every other key is tried out first
+// on a copy of the lines it can reach.
 void TextBox::keyPressEvent(QKeyEvent* event)
 {
-    if (!isReadOnly() && makesLongLine(event)) {
-        event->accept();
-        QMetaObject::invokeMethod(this, &TextBox::lineTooLong, Qt::QueuedConnection);
-        return;
+    const bool keepsText = event->matches(QKeySequence::Copy) ||
+                           event->matches(QKeySequence::Paste) ||
+                           event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
+    if (!isReadOnly() && !keepsText) {
+        const QTextCursor cursor = textCursor();
+        const bool tooLong = event->matches(QKeySequence::Cut)
+                                 ? makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), {})
+                                 : editMakesLongLine(event, event->text().size() + 1);
+        if (refuseIfLong(tooLong)) {
+            event->accept();
+            return;
+        }
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+// An input method commits text in place of the selection or of some units
+// around the cursor; it is tried out first like a key.
+void TextBox::inputMethodEvent(QInputMethodEvent* event)
+{
+    const bool edits = !event->commitString().isEmpty() || event->replacementLength() > 0;
+    if (!isReadOnly() && edits &&
+        refuseIfLong(editMakesLongLine(event, event->commitString().size()))) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+// Returns true when `event`, which adds at most `inserted` units, would leave
+// a line longer than maxLineLength() and longer than any before. An edit
+// reaches only the selection and the paragraphs either side of it: when they
+// are too short together to make a long line, nothing is tried. Else the event
+// is sent to a hidden editor holding the text around the selection: up to
+// `context` units either side of it, and the selection itself, or only its
+// ends when it is long, since an edit replaces a selection whole. The units of
+// the outer paragraphs beyond the copy are added back to the copy's first and
+// last paragraphs, so a line of millions of units costs no more than a short
+// one.
+bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
+{
+    constexpr int context = 1024;
+    const QTextCursor cursor = textCursor();
+    const int selectionStart = cursor.selectionStart();
+    const int selectionEnd = cursor.selectionEnd();
+    QTextBlock first = document()->findBlock(selectionStart);
+    QTextBlock last = document()->findBlock(selectionEnd);
+    if (first.previous().isValid())
+        first = first.previous();
+    if (last.next().isValid())
+        last = last.next();
+    if (last.position() + last.length() - 1 - first.position() + inserted <= maxLineLength_)
+        return false;
+
+    const int from = std::max(first.position(), selectionStart - context);
+    const int to = std::min(last.position() + last.length() - 1, selectionEnd + context);
+    const int dropped = std::max(0, selectionEnd - selectionStart - 2 * context);
+    QString text = unitsBetween(document(), from, dropped ? selectionStart + context : to);
+    if (dropped)
+        text += unitsBetween(document(), selectionEnd - context, to);
+    const QTextBlock firstCopied = document()->findBlock(from);
+    const QTextBlock lastCopied = document()->findBlock(to);
+    const qsizetype hiddenBefore = from - firstCopied.position();
+    const qsizetype hiddenAfter = lastCopied.position() + lastCopied.length() - 1 - to;
+    qsizetype before = 0;
+    for (QTextBlock block = firstCopied; block.isValid(); block = block.next()) {
+        before = std::max<qsizetype>(before, block.length() - 1);
+        if (block == lastCopied)
+            break;
+    }
+
+    QPlainTextEdit scratch;
+    scratch.document()->setUndoRedoEnabled(false);
+    scratch.setTabChangesFocus(tabChangesFocus());
+    scratch.setOverwriteMode(overwriteMode());
+    QTextCursor tried(scratch.document());
+    tried.insertText(text);
+    const bool backwards = cursor.position() < cursor.anchor();
+    const int startInCopy = selectionStart - from;
+    const int endInCopy = selectionEnd - from - dropped;
+    tried.setPosition(backwards ? endInCopy : startInCopy);
+    tried.setPosition(backwards ? startInCopy : endInCopy, QTextCursor::KeepAnchor);
+    scratch.setTextCursor(tried);
+    bool changed = false;
+    connect(scratch.document(), &QTextDocument::contentsChange, &scratch,
+            [&changed] { changed = true; });
+    const std::unique_ptr<QEvent> copy(event->clone());
+    QCoreApplication::sendEvent(&scratch, copy.get());
+    if (!changed)
+        return false;
+    qsizetype after = 0;
+    for (QTextBlock block = scratch.document()->begin(); block.isValid(); block = block.next()) {
+        qsizetype length = block.length() - 1;
+        if (block == scratch.document()->firstBlock())
+            length += hiddenBefore;
+        if (block == scratch.document()->lastBlock())
+            length += hiddenAfter;
+        after = std::max(after, length);
+    }
+    return after > maxLineLength_ && after > before;
+}
+
+// Returns true when moving the selection, `text`, to position `at` would
+// leave a line longer than maxLineLength() and longer than any before.
+bool TextBox::moveMakesLongLine(int at, const QString& text) const
+{
+    const QTextCursor cursor = textCursor();
+    const QTextBlock first = document()->findBlock(std::min(cursor.selectionStart(), at));
+    const QTextBlock last = document()->findBlock(std::max(cursor.selectionEnd(), at));
+    const int start = first.position();
+    const int end = last.position() + last.length() - 1;
+    if (end - start <= maxLineLength_)
+        return false;
+    QTextDocument scratch;
+    QTextCursor moved = copyOf(document(), start, end, &scratch);
+    moved.setPosition(cursor.selectionStart() - start);
+    moved.setPosition(cursor.selectionEnd() - start, QTextCursor::KeepAnchor);
+    QTextCursor target(&scratch);
+    target.setPosition(at - start);
+    const qsizetype before = longestParagraph(&scratch);
+    moved.removeSelectedText();
+    target.insertText(text);
+    const qsizetype after = longestParagraph(&scratch);
+    return after > maxLineLength_ && after > before;
 }
 
 // Qt's own menu, with Cut and Delete disabled while removing the selection

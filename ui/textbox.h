@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <limits>
 
 // The window's text box: a plain-text editor that takes in pasted and dropped
 // text as plain text, unit for unit, and refuses text that would make a line
@@ -19,7 +20,17 @@ public:
     // window").
     static constexpr qsizetype defaultMaxLineLength = qsizetype{64} * 1024 * 1024;
 
+    // The text box counts positions in ints, and its undo history keeps the
+    // text that a command replaces beside the result: both together must fit.
+    static constexpr qsizetype defaultMaxUnits = std::numeric_limits<int>::max() - 1;
+
     explicit TextBox(QWidget* parent = nullptr);
+
+    // Returns the most units that the text and the text a command replaces
+    // may hold together.
+    qsizetype maxUnits() const { return maxUnits_; }
+    // Sets that number; tests lower it to try the limit on small texts.
+    void setMaxUnits(qsizetype units) { maxUnits_ = units; }
 
     // Returns the length of the longest line that the text box takes in.
     qsizetype maxLineLength() const { return maxLineLength_; }
@@ -40,12 +51,18 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Returns true when `event` drops text dragged from this text box itself
+    // and moves it. Tests override it, since only a real drag has a source.
+    virtual bool movesWithin(const QDropEvent* event) const;
 
 private:
     bool makesLongLine(qsizetype start, qsizetype end, QStringView text) const;
-    bool makesLongLine(const QKeyEvent* event) const;
+    bool editMakesLongLine(const QEvent* event, qsizetype inserted) const;
+    bool moveMakesLongLine(int at, const QString& text) const;
+    bool refuseIfLong(bool tooLong);
 
     qsizetype maxLineLength_ = defaultMaxLineLength;
-    bool refused_ = false; // a paste or drop was refused during the current drop
+    qsizetype maxUnits_ = defaultMaxUnits;
 };

@@ -1,0 +1,39 @@
+// SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QObject>
+#include <QStringView>
+
+class QPlainTextEdit;
+
+// Chooses how a text box wraps its lines. Qt looks for a word boundary to the
+// end of a run without white space for every line it wraps, so wrapping a long
+// run at word boundaries costs time quadratic in its length; while the text
+// holds such a run, the text box wraps anywhere, which costs linear time.
+class WrapChooser : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The longest run of units without white space that is still wrapped at
+    // word boundaries.
+    static constexpr qsizetype longRunLimit = 2000;
+
+    // Follows the edits of `textBox`'s document and sets its wrap mode.
+    explicit WrapChooser(QPlainTextEdit* textBox);
+
+    // Returns true when `text` holds more than longRunLimit units in a row
+    // without white space.
+    static bool hasLongRun(QStringView text);
+
+    // Wraps anywhere before `text` comes in, if it holds a long run, which
+    // spares laying it out at word boundaries first.
+    void prepareFor(QStringView text);
+
+private:
+    void update(int position, int charsRemoved, int charsAdded);
+
+    QPlainTextEdit* textBox_;
+};
