@@ -3,6 +3,9 @@
 
 # Makes a Debian changelog from NEWS.md: one entry per release heading
 # "## VERSION (YYYY-MM-DD)", one "  * " item per "- " item of the release.
+# The entry is dated noon UTC of that day, or the time a heading gives as
+# "## VERSION (YYYY-MM-DD HH:MM)", which a second release on one day needs:
+# each changelog entry must be newer than the one before.
 # With OUTPUT it writes the changelog there; with CHECK it fails unless the
 # file CHECK (debian/changelog) holds exactly that changelog.
 #   cmake -DNEWS=NEWS.md -DOUTPUT=changelog|-DCHECK=debian/changelog
@@ -33,7 +36,7 @@ macro(finishEntry)
         if(NOT entryItems)
             message(FATAL_ERROR "${NEWS}: release ${entryVersion} lists no changes")
         endif()
-        execute_process(COMMAND date -R -u -d "${entryDate} 12:00"
+        execute_process(COMMAND date -R -u -d "${entryDate} ${entryClock} UTC"
             OUTPUT_VARIABLE entryTime OUTPUT_STRIP_TRAILING_WHITESPACE
             COMMAND_ERROR_IS_FATAL ANY)
         string(APPEND changelog
@@ -44,7 +47,7 @@ endmacro()
 
 set(inRelease FALSE)
 foreach(line IN LISTS lines)
-    if(line MATCHES "^## ([^ ]+) \\(([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])\\)$")
+    if(line MATCHES "^## ([^ ]+) \\(([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])( ([0-2][0-9]:[0-5][0-9]))?\\)$")
         finishEntry()
         if(changelog)
             string(APPEND changelog "\n")
@@ -53,6 +56,10 @@ foreach(line IN LISTS lines)
         endif()
         set(entryVersion "${CMAKE_MATCH_1}")
         set(entryDate "${CMAKE_MATCH_2}")
+        set(entryClock "12:00")
+        if(CMAKE_MATCH_4)
+            set(entryClock "${CMAKE_MATCH_4}")
+        endif()
         set(entryItems "")
         set(inRelease TRUE)
     elseif(line MATCHES "^#")
