@@ -27,6 +27,14 @@ const axeSource = readFileSync(path.join(path.dirname(fileURLToPath(import.meta.
 const keys = ['1', '2', '3', '4', '5', '6', '7', '8', '9', '10'];
 const viewport = { width: 600, height: 500 };
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// Returns `promise`, or fails with `message` after `ms`.
+function within(ms, promise, message) {
+    let timer;
+    const late = new Promise((_, reject) => {
+        timer = setTimeout(() => reject(new Error(message)), ms);
+    });
+    return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
 
 function cli(direction, key, text) {
     const run = spawnSync(cliPath, [direction, '--key', key], { input: Buffer.from(text, 'utf8') });
@@ -586,7 +594,7 @@ const tests = {
             // says it has ended only where the browser refuses.
             const gone = new Promise((resolve) => t.page.once('close', resolve));
             await t.page.click('#cmdExit');
-            await gone;
+            await within(5000, gone, 'Exit left the tab open');
             assert.equal(t.page.isClosed(), true);
             await t.renew();
             await t.page.type('#txtEncrypt', 'secret');
@@ -716,7 +724,7 @@ async function runIn(name) {
                     await t.renew();
                 await t.page.goto(url);
                 await t.ready();
-                await test(t);
+                await within(120000, test(t), 'the test took over two minutes');
                 console.log(`ok   ${name}: ${title} (${Math.round(performance.now() - since)} ms)`);
             } catch (error) {
                 ++failed;
