@@ -98,13 +98,15 @@ reuse:
 
 # The window as one self-contained page (README, "In a browser"): the cipher
 # core compiled to WebAssembly by Debian's emscripten, tested with node and
-# with Chromium driven through Selenium.
+# in Chromium and Firefox ESR, the same tests in each, driven by puppeteer-core;
+# timed in Chromium driven through Selenium.
 .PHONY: web web-test web-bench web-localhost
 WEB_DIR := $(BUILD_DIR)/web
 WEB_PAGE := $(WEB_DIR)/kelvane-encryptor.html
 WEB_DEPS := emscripten python3
-WEB_TEST_DEPS := chromium chromium-driver python3-selenium firefox-esr
-# The accessibility checker and the driver for Firefox come from npm, at the
+WEB_TEST_DEPS := chromium firefox-esr
+WEB_BENCH_DEPS := chromium chromium-driver python3-selenium
+# The accessibility checker and the browsers' driver come from npm, at the
 # versions web/tests/package-lock.json names; Debian's npm only where the
 # machine's node has none of its own.
 WEB_NPM := web/tests/node_modules/.package-lock.json
@@ -127,14 +129,14 @@ web: deps
 	@echo "Open $(WEB_PAGE) in a browser."
 
 # The tests compare the page with kelvane-cipher, so that is built too.
-# Selenium reaches chromedriver at "localhost": without that name (a minimal
-# system without /etc/hosts) it would wait 30 s and fail with no reason.
+# Firefox's remote agent listens at "localhost", and Selenium (web-bench)
+# reaches chromedriver there: without that name (a minimal system without
+# /etc/hosts) they would wait and fail with no reason.
 web-test: web-localhost web configure $(WEB_NPM)
 	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
 	@cmake --build --preset $(PRESET) --target kelvane-cipher
 	@node web/tests/core.test.mjs $(WEB_DIR)/kelvane-core.js $(BUILD_DIR)/cli/kelvane-cipher
-	@$(WEB_PYTHON) web/tests/test_page.py $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
-	@node web/tests/firefox.test.mjs $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
+	@node web/tests/page.test.mjs $(WEB_PAGE) $(BUILD_DIR)/cli/kelvane-cipher
 
 $(WEB_NPM): web/tests/package.json web/tests/package-lock.json
 	@command -v npm >/dev/null || ./tools/install-deps.sh --only npm
@@ -142,9 +144,9 @@ $(WEB_NPM): web/tests/package.json web/tests/package-lock.json
 
 web-localhost:
 	@getent ahosts localhost >/dev/null || { \
-	    echo "error: the name localhost does not resolve, so the page tests cannot reach chromedriver;" >&2; \
+	    echo "error: the name localhost does not resolve, so the page tests cannot reach the browsers;" >&2; \
 	    echo "       add the line '127.0.0.1 localhost' to /etc/hosts" >&2; exit 1; }
 
 web-bench: web-localhost web
-	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
+	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_BENCH_DEPS)
 	@$(WEB_PYTHON) web/tests/bench_page.py $(WEB_PAGE)
