@@ -3,6 +3,8 @@
 
 #include "ciphersizer.h"
 
+#include "units.h"
+
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -10,12 +12,6 @@
 #include <substitution.h>
 
 namespace {
-
-// Returns `text`'s UTF-16 units as the cipher core reads them.
-std::u16string_view unitsOf(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
 
 // The unit counts of one paragraph, without its paragraph break, kept with it.
 class BlockCounts : public QTextBlockUserData
@@ -32,7 +28,7 @@ kelvane::UnitCounts countsOf(const QTextBlock& block)
     const auto* kept = dynamic_cast<const BlockCounts*>(block.userData());
     if (kept && kept->counts.units == static_cast<std::size_t>(block.length() - 1))
         return kept->counts;
-    return kelvane::countUnits(unitsOf(block.text()));
+    return kelvane::countUnits(kelvane::unitsOf(block.text()));
 }
 
 } // namespace
@@ -61,7 +57,7 @@ void CipherSizer::recount(int position, int /*charsRemoved*/, int charsAdded)
             cursor.setPosition(block.position());
             cursor.setPosition(end.position() + end.length() - 1, QTextCursor::KeepAnchor);
             const QString text = cursor.selectedText(); // unit for unit, breaks as U+2029
-            const std::u16string_view units = unitsOf(text);
+            const std::u16string_view units = kelvane::unitsOf(text);
             for (std::size_t start = 0;; block = block.next()) {
                 const auto length = static_cast<std::size_t>(block.length() - 1);
                 const kelvane::UnitCounts counts = kelvane::countUnits(units.substr(start, length));

@@ -8,6 +8,7 @@
 #include "overridecursor.h"
 #include "textbox.h"
 #include "textreplacer.h"
+#include "units.h"
 #include "wrapchooser.h"
 
 #include <QAbstractItemView>
@@ -70,12 +71,6 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height)
     widget->setGeometry(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
                         height / twipsPerPixel);
     widget->setFixedSize(widget->size());
-}
-
-// Returns `text`'s UTF-16 units as the cipher core reads them.
-std::u16string_view unitsOf(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
 // Shows `message` in a modal box: a plain one with OK, or a `question` with
@@ -334,8 +329,8 @@ void frmKelvane::runCommand(kelvane::Direction direction)
     try {
         const QTextDocument* document = txtEncrypt->document();
         const OverrideCursor busy(Qt::WaitCursor, document->characterCount() >= largeText);
-        const kelvane::CommandStart start =
-            kelvane::startCommand(direction, unitsOf(cboKey->currentText()), document->isEmpty());
+        const kelvane::CommandStart start = kelvane::startCommand(
+            direction, kelvane::unitsOf(cboKey->currentText()), document->isEmpty());
         if (start.tellMissingKey)
             tell(Message::missingKey);
         if (start.tellMissingText) {
@@ -362,7 +357,7 @@ void frmKelvane::runCommand(kelvane::Direction direction)
             }
         }
         const QString text = TextReplacer::textOf(document);
-        const std::u16string_view units = unitsOf(text);
+        const std::u16string_view units = kelvane::unitsOf(text);
         const std::u16string result = transformText(direction, units, *start.codebook);
         switch (const Verdict verdict =
                     kelvane::judgeResult(direction, units, result, *start.codebook, limits)) {
