@@ -11,12 +11,12 @@
 
 #include "passkernels.h"
 #include "reference.h"
-#include "substitution.h"
 
 #include <algorithm>
 #include <array>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <kelvane/substitution.h>
 #include <map>
 #include <random>
 #include <string>

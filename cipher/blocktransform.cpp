@@ -1,10 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "blocktransform.h"
-
 #include "internal/passkernels.h"
 
+#include <kelvane/blocktransform.h>
 #include <stdexcept>
 
 namespace kelvane {

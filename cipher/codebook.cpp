@@ -1,11 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "codebook.h"
-
 #include "internal/passtables.h"
 
 #include <algorithm>
+#include <kelvane/codebook.h>
 
 namespace kelvane {
 

@@ -1,12 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "command.h"
-
-#include "codebook.h"
-#include "substitution.h"
-
 #include <algorithm>
+#include <kelvane/codebook.h>
+#include <kelvane/command.h>
+#include <kelvane/substitution.h>
 
 namespace kelvane {
 

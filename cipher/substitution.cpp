@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "substitution.h"
-
 #include "internal/passkernels.h"
+
+#include <kelvane/substitution.h>
 
 namespace kelvane {
 
@@ -85,12 +85,6 @@ bool roundTrips(std::u16string_view text, const Codebook& codebook)
 UnitCounts countUnits(std::u16string_view text)
 {
     return detail::countUnits(text);
-}
-
-std::size_t encryptedSize(const UnitCounts& counts, const Codebook& codebook)
-{
-    return counts.units + counts.shortCoded * (Codebook::shortCodeLength - 1) +
-           counts.longCoded * (codebook.longCodeLength() - 1);
 }
 
 std::size_t encryptedSize(std::u16string_view text, const Codebook& codebook)

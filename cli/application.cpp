@@ -9,14 +9,14 @@
 #include "utf8.h"
 
 #include <algorithm>
-#include <alphabet.h>
 #include <cerrno>
-#include <codebook.h>
-#include <command.h>
 #include <cstring>
 #include <fcntl.h>
+#include <kelvane/alphabet.h>
+#include <kelvane/codebook.h>
+#include <kelvane/command.h>
+#include <kelvane/substitution.h>
 #include <new>
-#include <substitution.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

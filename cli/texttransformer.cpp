@@ -4,7 +4,7 @@
 #include "texttransformer.h"
 
 #include <algorithm>
-#include <blocktransform.h>
+#include <kelvane/blocktransform.h>
 #include <memory>
 
 namespace kelvane::cli {

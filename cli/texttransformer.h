@@ -3,10 +3,10 @@
 
 #pragma once
 
-#include <codebook.h>
 #include <cstddef>
-#include <direction.h>
 #include <functional>
+#include <kelvane/codebook.h>
+#include <kelvane/direction.h>
 #include <string_view>
 
 namespace kelvane::cli {

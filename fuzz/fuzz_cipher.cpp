@@ -8,18 +8,18 @@
 // the plain definition, and a difference aborts the run.
 
 #include <algorithm>
-#include <alphabet.h>
-#include <codebook.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <kelvane/alphabet.h>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <passkernels.h>
 #include <reference.h>
 #include <string>
 #include <string_view>
-#include <substitution.h>
 
 namespace {
 

@@ -18,11 +18,12 @@ endif()
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(WRITE ${WORK_DIR}/codebook_data.inc "${data}")
-# codebook.cpp finds the changed table beside it, the headers in cipher/.
+# codebook.cpp finds the changed table beside it, internal/ in cipher/ and the
+# public headers in cipher/include/.
 file(COPY ${CIPHER_DIR}/codebook.cpp DESTINATION ${WORK_DIR})
 separate_arguments(flags UNIX_COMMAND "${FLAGS}")
 execute_process(
-    COMMAND ${CXX} -std=c++20 -fsyntax-only ${flags} -I${CIPHER_DIR} ${WORK_DIR}/codebook.cpp
+    COMMAND ${CXX} -std=c++20 -fsyntax-only ${flags} -I${CIPHER_DIR} -I${CIPHER_DIR}/include ${WORK_DIR}/codebook.cpp
     RESULT_VARIABLE result
     ERROR_VARIABLE errors
     OUTPUT_VARIABLE errors)

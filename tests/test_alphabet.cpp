@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "alphabet.h"
-
 #include <gtest/gtest.h>
+#include <kelvane/alphabet.h>
 
 namespace kelvane {
 namespace {

@@ -9,12 +9,12 @@
 #include "utf8.h"
 #include "utf8form.h"
 
-#include <codebook.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <ostream>
 #include <string>
-#include <substitution.h>
 #include <vector>
 
 #ifndef KELVANE_CIPHER_PATH

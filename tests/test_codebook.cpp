@@ -1,12 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "codebook.h"
-#include "substitution.h"
-
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -1,11 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Kelvane Encryptor contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "codebook.h"
-#include "command.h"
-#include "substitution.h"
-
 #include <gtest/gtest.h>
+#include <kelvane/codebook.h>
+#include <kelvane/command.h>
+#include <kelvane/substitution.h>
 
 namespace kelvane {
 namespace {

@@ -3,10 +3,10 @@
 
 #include "passkernels.h"
 #include "reference.h"
-#include "substitution.h"
 #include "textgen.h"
 
 #include <gtest/gtest.h>
+#include <kelvane/substitution.h>
 
 namespace kelvane {
 namespace {

@@ -6,13 +6,13 @@
 #include "utf8.h"
 #include "utf8form.h"
 
-#include <blocktransform.h>
 #include <gtest/gtest.h>
+#include <kelvane/blocktransform.h>
+#include <kelvane/substitution.h>
 #include <ostream>
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <substitution.h>
 
 namespace kelvane::cli {
 namespace {

@@ -7,9 +7,8 @@
 // and digit runs built from whole and broken codes, which are the inputs where
 // a fast pass is most likely to part ways with the 61 plain steps.
 
-#include "alphabet.h"
-#include "codebook.h"
-
+#include <kelvane/alphabet.h>
+#include <kelvane/codebook.h>
 #include <random>
 #include <string>
 

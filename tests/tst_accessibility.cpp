@@ -22,14 +22,14 @@
 #include <QTimer>
 #include <QtGui/private/qguiapplication_p.h>
 #include <algorithm>
-#include <codebook.h>
 #include <functional>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <memory>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 #include <set>
 #include <stdexcept>
-#include <substitution.h>
 
 namespace {
 

@@ -27,13 +27,13 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
-#include <codebook.h>
 #include <functional>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
-#include <substitution.h>
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <substitution.h>
+#include <kelvane/substitution.h>
 
 namespace {
 

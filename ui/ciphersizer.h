@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QObject>
-#include <command.h>
+#include <kelvane/command.h>
 
 class QTextDocument;
 

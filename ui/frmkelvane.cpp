@@ -27,11 +27,11 @@
 #include <QShortcut>
 #include <QTimer>
 #include <cmath>
-#include <codebook.h>
+#include <kelvane/codebook.h>
+#include <kelvane/substitution.h>
 #include <new>
 #include <optional>
 #include <stdexcept>
-#include <substitution.h>
 
 namespace {
 

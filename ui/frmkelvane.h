@@ -7,7 +7,7 @@
 #include "textreplacer.h"
 
 #include <QWidget>
-#include <command.h>
+#include <kelvane/command.h>
 #include <memory>
 #include <string>
 #include <string_view>

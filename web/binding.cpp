@@ -6,12 +6,12 @@
 // surrogates included, reaches the core and comes back as it was. The page
 // takes every message it shows from here.
 
-#include <codebook.h>
-#include <command.h>
 #include <cstddef>
+#include <kelvane/codebook.h>
+#include <kelvane/command.h>
+#include <kelvane/substitution.h>
 #include <string>
 #include <string_view>
-#include <substitution.h>
 
 namespace {
 

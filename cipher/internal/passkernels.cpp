@@ -4,13 +4,13 @@
 #include "passkernels.h"
 
 #include "passtables.h"
-#include "substitution.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <kelvane/unitcounts.h>
 #include <type_traits>
 
 #if defined(__SSE2__)

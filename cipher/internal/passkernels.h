@@ -8,17 +8,15 @@
 // alphabet character and every code is ASCII, and every other unit passes
 // through, so the same walk serves both.
 
-#include "codebook.h"
-#include "direction.h"
-
 #include <cstddef>
+#include <kelvane/codebook.h>
+#include <kelvane/direction.h>
+#include <kelvane/unitcounts.h>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace kelvane {
-
-struct UnitCounts;
 
 namespace detail {
 

@@ -3,13 +3,12 @@
 
 #pragma once
 
-#include "alphabet.h"
-#include "codebook.h"
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <kelvane/alphabet.h>
+#include <kelvane/codebook.h>
 #include <string_view>
 #include <type_traits>
 

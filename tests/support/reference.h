@@ -7,9 +7,9 @@
 // alphabet character: slow, plainly right, and the reference that the tests,
 // the benchmarks and the fuzzer hold the one-walk passes to.
 
-#include <alphabet.h>
 #include <array>
-#include <codebook.h>
+#include <kelvane/alphabet.h>
+#include <kelvane/codebook.h>
 #include <string>
 #include <string_view>
 

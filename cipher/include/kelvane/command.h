@@ -3,9 +3,8 @@
 
 #pragma once
 
-#include "direction.h"
-
 #include <cstddef>
+#include <kelvane/direction.h>
 #include <limits>
 #include <string>
 #include <string_view>

@@ -3,10 +3,9 @@
 
 #pragma once
 
-#include "codebook.h"
-#include "direction.h"
-
 #include <cstddef>
+#include <kelvane/codebook.h>
+#include <kelvane/direction.h>
 #include <span>
 #include <string_view>
 

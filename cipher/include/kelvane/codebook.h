@@ -3,10 +3,9 @@
 
 #pragma once
 
-#include "alphabet.h"
-
 #include <array>
 #include <cstddef>
+#include <kelvane/alphabet.h>
 #include <optional>
 #include <span>
 #include <string_view>

@@ -3,10 +3,10 @@
 
 #pragma once
 
-#include "codebook.h"
-#include "direction.h"
-
 #include <cstddef>
+#include <kelvane/codebook.h>
+#include <kelvane/direction.h>
+#include <kelvane/unitcounts.h>
 #include <string>
 #include <string_view>
 
@@ -39,29 +39,8 @@ bool roundTrips(std::u16string_view text, const Codebook& codebook);
 
 namespace kelvane {
 
-// The counts of a text's units that its encrypted length depends on, the same
-// under every key.
-struct UnitCounts
-{
-    std::size_t units = 0;      // all units
-    std::size_t shortCoded = 0; // spaces, '.', ',' and '?', which get the 4-digit codes
-    std::size_t longCoded = 0;  // the other alphabet characters
-
-    UnitCounts& operator+=(const UnitCounts& other)
-    {
-        units += other.units;
-        shortCoded += other.shortCoded;
-        longCoded += other.longCoded;
-        return *this;
-    }
-    friend bool operator==(const UnitCounts&, const UnitCounts&) = default;
-};
-
 // Returns the counts of `text`'s units.
 UnitCounts countUnits(std::u16string_view text);
-
-// Returns the length of encryptText() of a text with `counts` under `codebook`.
-std::size_t encryptedSize(const UnitCounts& counts, const Codebook& codebook);
 
 // Returns the length of encryptText(text, codebook) without building it.
 std::size_t encryptedSize(std::u16string_view text, const Codebook& codebook);
