@@ -102,10 +102,14 @@ TextSize sizeOf(std::u16string_view text)
 CommandStart startCommand(Direction direction, std::u16string_view keyText, bool textIsEmpty)
 {
     CommandStart start;
-    start.tellMissingKey = keyText.empty();
-    start.tellMissingText = textIsEmpty;
-    start.missingText = direction == Direction::encrypt ? Message::missingTextToEncrypt
-                                                        : Message::missingTextToDecrypt;
+    if (keyText.empty())
+        start.told[start.toldCount++] = Message::missingKey;
+    if (textIsEmpty) {
+        start.told[start.toldCount++] = direction == Direction::encrypt
+                                            ? Message::missingTextToEncrypt
+                                            : Message::missingTextToDecrypt;
+        start.focusText = true;
+    }
     start.codebook = findCodebook(keyText);
     return start;
 }

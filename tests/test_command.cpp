@@ -5,6 +5,7 @@
 #include <kelvane/codebook.h>
 #include <kelvane/command.h>
 #include <kelvane/substitution.h>
+#include <vector>
 
 namespace kelvane {
 namespace {
@@ -20,9 +21,8 @@ struct StartRow
     Direction direction;
     std::u16string_view keyText;
     bool textIsEmpty;
-    bool tellsMissingKey;
-    bool tellsMissingText;
-    int keyNumber; // 0: no codebook, the command ends quietly
+    std::vector<Message> told; // in the order told
+    int keyNumber;             // 0: no codebook, the command ends quietly
 };
 
 class StartCommand : public testing::TestWithParam<StartRow>
@@ -32,23 +32,37 @@ TEST_P(StartCommand, TellsWhatIsMissingInOrderAndFindsTheCodebook)
 {
     const StartRow& row = GetParam();
     const CommandStart start = startCommand(row.direction, row.keyText, row.textIsEmpty);
-    EXPECT_EQ(start.tellMissingKey, row.tellsMissingKey);
-    EXPECT_EQ(start.tellMissingText, row.tellsMissingText);
-    EXPECT_EQ(start.missingText, row.direction == Direction::encrypt
-                                     ? Message::missingTextToEncrypt
-                                     : Message::missingTextToDecrypt);
+    EXPECT_EQ(std::vector<Message>(start.messages().begin(), start.messages().end()), row.told);
+    EXPECT_EQ(start.focusText, row.textIsEmpty);
     EXPECT_EQ(start.codebook, row.keyNumber ? &key(row.keyNumber) : nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StartCommand,
     testing::Values(
-        StartRow{"nothing_given", Direction::encrypt, u"", true, true, true, 0},
-        StartRow{"no_key", Direction::decrypt, u"", false, true, false, 0},
-        StartRow{"key_without_text", Direction::decrypt, u"3", true, false, true, 3},
-        StartRow{"key_ten_is_the_tenth", Direction::encrypt, u"10", false, false, false, 10},
-        StartRow{"spaced_key_is_quietly_none", Direction::encrypt, u" 3", false, false, false, 0},
-        StartRow{"eleven_is_quietly_none", Direction::decrypt, u"11", true, false, true, 0}),
+        StartRow{"nothing_given_key_first",
+                 Direction::encrypt,
+                 u"",
+                 true,
+                 {Message::missingKey, Message::missingTextToEncrypt},
+                 0},
+        StartRow{"nothing_given_to_decrypt",
+                 Direction::decrypt,
+                 u"",
+                 true,
+                 {Message::missingKey, Message::missingTextToDecrypt},
+                 0},
+        StartRow{"no_key", Direction::decrypt, u"", false, {Message::missingKey}, 0},
+        StartRow{
+            "key_without_text", Direction::decrypt, u"3", true, {Message::missingTextToDecrypt}, 3},
+        StartRow{"key_ten_is_the_tenth", Direction::encrypt, u"10", false, {}, 10},
+        StartRow{"spaced_key_is_quietly_none", Direction::encrypt, u" 3", false, {}, 0},
+        StartRow{"eleven_is_quietly_none",
+                 Direction::decrypt,
+                 u"11",
+                 true,
+                 {Message::missingTextToDecrypt},
+                 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SizeRow

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <cmath>
 #include <kelvane/codebook.h>
+#include <kelvane/frontend.h>
 #include <kelvane/substitution.h>
 #include <new>
 #include <optional>
@@ -40,16 +41,9 @@ const QColor activeTitleBar(153, 180, 209);
 const QColor windowText(0, 0, 0);
 const QColor bannerText(128, 128, 128);
 
-// The credit line and the one space that, with the credit line's own trailing
-// space, separates its end from its beginning as the banner cycles.
-const QString bannerText_ = QStringLiteral(
-    "Kelvane Software www.kelvane.example.org  E-mail:support@kelvane.example.org  ");
-
-constexpr int bannerInterval = 65; // milliseconds per one-character step
-
-// Texts from this many characters on take long enough to encrypt or decrypt
-// that the pointer shows the program is busy.
-constexpr int largeText = 100'000;
+// The banner's credit line, as the core gives it.
+const QString bannerText_ = QString::fromLatin1(kelvane::bannerText.data(),
+                                                static_cast<qsizetype>(kelvane::bannerText.size()));
 
 // Returns a bold "Times New Roman" of `pointSize`; fontconfig maps the name to
 // a metric-compatible face where the original is not installed.
@@ -247,7 +241,7 @@ void frmKelvane::createControls()
 void frmKelvane::load()
 {
     Label1->setText(bannerText_);
-    Timer1->setInterval(bannerInterval);
+    Timer1->setInterval(kelvane::bannerStepMilliseconds);
     Timer1->start();
     for (const std::u16string_view key : kelvane::keyNumbers)
         cboKey->addItem(QString::fromUtf16(key.data(), static_cast<qsizetype>(key.size())));
@@ -328,15 +322,16 @@ void frmKelvane::runCommand(kelvane::Direction direction)
     std::optional<Message> failure;
     try {
         const QTextDocument* document = txtEncrypt->document();
-        const OverrideCursor busy(Qt::WaitCursor, document->characterCount() >= largeText);
+        // The document counts one character more than its text, the final
+        // paragraph break.
+        const auto textUnits = static_cast<std::size_t>(document->characterCount() - 1);
+        const OverrideCursor busy(Qt::WaitCursor, textUnits >= kelvane::busyTextUnits);
         const kelvane::CommandStart start = kelvane::startCommand(
             direction, kelvane::unitsOf(cboKey->currentText()), document->isEmpty());
-        if (start.tellMissingKey)
-            tell(Message::missingKey);
-        if (start.tellMissingText) {
-            tell(start.missingText);
+        for (const Message message : start.messages())
+            tell(message);
+        if (start.focusText)
             txtEncrypt->setFocus();
-        }
         if (!start.codebook)
             return;
 
@@ -346,9 +341,8 @@ void frmKelvane::runCommand(kelvane::Direction direction)
         // A cipher text's size follows from the counts kept per paragraph, so
         // one that cannot be shown is refused before the text is even read.
         if (direction == kelvane::Direction::encrypt) {
-            const Verdict verdict = kelvane::judgeEncryptedSize(
-                static_cast<std::size_t>(document->characterCount() - 1),
-                encryptedSize(*start.codebook), limits);
+            const Verdict verdict =
+                kelvane::judgeEncryptedSize(textUnits, encryptedSize(*start.codebook), limits);
             if (verdict == Verdict::unchanged)
                 return;
             if (verdict != Verdict::replace) {

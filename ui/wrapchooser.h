@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QStringView>
+#include <kelvane/frontend.h>
 
 class QPlainTextEdit;
 
@@ -19,7 +20,7 @@ class WrapChooser : public QObject
 public:
     // The longest run of units without white space that is still wrapped at
     // word boundaries.
-    static constexpr qsizetype longRunLimit = 2000;
+    static constexpr auto longRunLimit = static_cast<qsizetype>(kelvane::longRunLimit);
 
     // Follows the edits of `textBox`'s document and sets its wrap mode.
     explicit WrapChooser(QPlainTextEdit* textBox);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <kelvane/codebook.h>
 #include <kelvane/command.h>
+#include <kelvane/frontend.h>
 #include <kelvane/substitution.h>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ std::string lastMessage;
 static_assert(static_cast<int>(kelvane::Verdict::replace) == 0);
 static_assert(static_cast<int>(kelvane::Verdict::unchanged) == 1);
 static_assert(static_cast<int>(kelvane::Verdict::ask) == 2);
+// The credit line goes into JSON as it is.
+static_assert(kelvane::bannerText.find_first_of("\"\\") == std::string_view::npos);
 
 std::u16string_view unitsAt(const char16_t* units, std::size_t length)
 {
@@ -70,17 +73,45 @@ int kelvane_find_codebook(const char16_t* key, std::size_t length)
 
 // Returns what a press of Encrypt (`decrypt` 0) or Decrypt finds with the key
 // text and a text that is empty when `textIsEmpty`, in one number: bits 0-7
-// hold the missing-key message plus one, bits 8-15 the missing-text message
-// plus one (0: nothing to tell), and the bits from 16 on the codebook index
-// plus one (0: the command ends quietly).
+// hold the first message to tell plus one and bits 8-15 the second plus one
+// (0: none), bit 16 says to move the focus into the text box after them, and
+// the bits from 17 on hold the codebook index plus one (0: the command ends
+// quietly).
 int kelvane_start_command(const char16_t* key, std::size_t length, int decrypt, int textIsEmpty)
 {
     const kelvane::CommandStart start =
         kelvane::startCommand(directionOf(decrypt), unitsAt(key, length), textIsEmpty != 0);
     const int index =
         start.codebook ? static_cast<int>(start.codebook - kelvane::codebookTable().data()) : -1;
-    return (start.tellMissingKey ? idOf(kelvane::Message::missingKey) + 1 : 0) |
-           (start.tellMissingText ? idOf(start.missingText) + 1 : 0) << 8 | (index + 1) << 16;
+    int found = 0;
+    int shift = 0;
+    for (const kelvane::Message message : start.messages()) {
+        found |= (idOf(message) + 1) << shift;
+        shift += 8;
+    }
+    return found | (start.focusText ? 1 << 16 : 0) | (index + 1) << 17;
+}
+
+// Returns, as JSON in UTF-8, what the page shows and does alike with the
+// window: the banner's credit line and step in milliseconds, the busy
+// threshold and the long-run wrap limit in units, and the key list. The
+// page's build writes it into the page.
+const char* kelvane_page_constants()
+{
+    std::string json = "{\"bannerText\":\"";
+    json += kelvane::bannerText; // ASCII without quotes or backslashes
+    json += "\",\"bannerStepMilliseconds\":" + std::to_string(kelvane::bannerStepMilliseconds);
+    json += ",\"busyTextUnits\":" + std::to_string(kelvane::busyTextUnits);
+    json += ",\"longRunLimit\":" + std::to_string(kelvane::longRunLimit);
+    json += ",\"keyNumbers\":[";
+    for (const std::u16string_view key : kelvane::keyNumbers) {
+        json += json.back() == '[' ? "\"" : ",\"";
+        for (const char16_t digit : key)
+            json += static_cast<char>(digit); // key numbers are ASCII digits
+        json += '"';
+    }
+    json += "]}";
+    return keep(std::move(json));
 }
 
 // Runs the text through codebook `index`, encrypting when `decrypt` is 0 and

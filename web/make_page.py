@@ -42,7 +42,7 @@ def fill(text, values):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("template", "style", "script", "core", "wasm", "background", "arrow", "icon", "output"):
+    for name in ("template", "style", "script", "core", "wasm", "constants", "background", "arrow", "icon", "output"):
         parser.add_argument(f"--{name}", required=True)
     args = parser.parse_args()
 
@@ -56,8 +56,9 @@ def main():
                                                    "image/png")
     style = fill(read(args.style), artwork)
     core = read(args.core)
+    constants = read(args.constants).strip()
     script = read(args.script)
-    for name, text in (("core", core), ("script", script)):
+    for name, text in (("core", core), ("script", script), ("constants", constants)):
         if "</script" in text.lower():
             sys.exit(f"make_page.py: the {name} holds '</script'")
     if "</style" in style.lower():
@@ -80,6 +81,7 @@ def main():
         "CORE": core,
         "WASM": data_uri(args.wasm, "application/wasm").split(",", 1)[1],
         "SCRIPT": script,
+        "CONSTANTS": constants,
     })
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
         f.write(page)

@@ -7,15 +7,16 @@
 'use strict';
 
 (() => {
-    // The credit line and the one space that, with the credit line's own
-    // trailing space, separates its end from its beginning as it cycles.
-    const bannerText =
-        'Kelvane Software www.kelvane.example.org  E-mail:support@kelvane.example.org  ';
-    const bannerInterval = 65; // milliseconds per one-character step
-    const keyNumbers = ['1', '2', '3', '4', '5', '6', '7', '8', '9', '10'];
-    // From this many units on, a command shows the busy look before it starts
-    // and puts the first screenful of its result in before the whole of it.
-    const largeText = 100000;
+    // What the page shows and does alike with the window, as the core gives it
+    // (the page's build writes it in): the credit line, its step in
+    // milliseconds, the key list, the longest run without white space that
+    // still wraps at word boundaries, and the busy threshold: from this many
+    // units on, a command shows the busy look before it starts and puts the
+    // first screenful of its result in before the whole of it.
+    const {
+        bannerText, bannerStepMilliseconds: bannerInterval, keyNumbers, longRunLimit,
+        busyTextUnits: largeText,
+    } = JSON.parse(document.getElementById('coreConstants').textContent);
     // From this many units on, the core's work is long enough for the busy
     // look to show before it; before that, it shows with the result.
     const slowWork = 1 << 23;
@@ -174,15 +175,17 @@
         }
     }
 
-    // Returns what a press finds before any work: the messages to tell
-    // (-1: none) and the codebook's index (-1: the command ends quietly).
+    // Returns what a press finds before any work: the messages to tell, in
+    // order, whether the focus then moves into the text box, and the
+    // codebook's index (-1: the command ends quietly).
     function startCommand(module, key, decrypting, textIsEmpty) {
         const found = withUnits(module, key, (address) => module._kelvane_start_command(
             address, key.length, decrypting ? 1 : 0, textIsEmpty ? 1 : 0));
         return {
-            missingKey: (found & 0xff) - 1,
-            missingText: ((found >>> 8) & 0xff) - 1,
-            index: (found >>> 16) - 1,
+            messages: [found & 0xff, (found >>> 8) & 0xff].filter((id) => id > 0)
+                .map((id) => id - 1),
+            focusText: (found & (1 << 16)) !== 0,
+            index: (found >>> 17) - 1,
         };
     }
 
@@ -306,7 +309,7 @@
     // boundaries: laying out a text with such runs costs the browser a third
     // more time, and a cipher text is little else. Longer runs make the text
     // box wrap anywhere, as the desktop window does.
-    const longRun = /\S{2001}/;
+    const longRun = new RegExp(`\\S{${longRunLimit + 1}}`);
 
     function updateWrapMode() {
         txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(txtEncrypt.value));
@@ -507,12 +510,10 @@
                 return;
             }
             const start = startCommand(module, cboKey.value, decrypting, txtEncrypt.value === '');
-            if (start.missingKey >= 0)
-                await ask(tell(message(module, start.missingKey)));
-            if (start.missingText >= 0) {
-                await ask(tell(message(module, start.missingText)));
+            for (const id of start.messages)
+                await ask(tell(message(module, id)));
+            if (start.focusText)
                 txtEncrypt.focus();
-            }
             if (start.index < 0)
                 return;
             const text = txtEncrypt.value;

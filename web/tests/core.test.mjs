@@ -67,12 +67,13 @@ function judge(text, key, direction, maxUnits) {
 // Returns the message `id` as the page shows it.
 const message = (id) => [core.UTF8ToString(core._kelvane_message_title(id)),
     core.UTF8ToString(core._kelvane_message_text(id))];
-// Returns the messages a press finds, with the codebook index.
+// Returns the messages a press finds, in order, whether the focus then moves
+// into the text box, and the codebook index.
 function start(key, direction, text) {
     const found = withUnits(key, (address) => core._kelvane_start_command(address, key.length,
         direction === 'decrypt' ? 1 : 0, text === '' ? 1 : 0));
-    const id = (bits) => (bits === 0 ? null : message(bits - 1));
-    return [id(found & 0xff), id((found >>> 8) & 0xff), (found >>> 16) - 1];
+    const told = [found & 0xff, (found >>> 8) & 0xff].filter((bits) => bits !== 0);
+    return [told.map((bits) => message(bits - 1)), (found & (1 << 16)) !== 0, (found >>> 17) - 1];
 }
 
 function cli(direction, key, text, ...options) {
@@ -145,10 +146,10 @@ function runChecks() {
     // A press finds the missing key, then the missing text, then the codebook.
     const missingKey = ['Key Selection', 'Please select an encryption key!'];
     assert.deepEqual(start('', 'encrypt', ''),
-        [missingKey, ['Text Entry', 'Please enter the text to be encrypted!'], -1]);
+        [[missingKey, ['Text Entry', 'Please enter the text to be encrypted!']], true, -1]);
     assert.deepEqual(start('10', 'decrypt', ''),
-        [null, ['Text Entry', 'Please enter the text to be decrypted!'], 9]);
-    assert.deepEqual(start('', 'decrypt', 'x'), [missingKey, null, -1]);
+        [[['Text Entry', 'Please enter the text to be decrypted!']], true, 9]);
+    assert.deepEqual(start('', 'decrypt', 'x'), [[missingKey], false, -1]);
 
     // A result is refused one unit beyond the text box's limit, and told as too large.
     const cipherOfA = cli('encrypt', '4', 'a').text;

@@ -3,9 +3,11 @@
 
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <kelvane/direction.h>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -72,15 +74,20 @@ struct TextSize
 // Returns the size of `text`.
 TextSize sizeOf(std::u16string_view text);
 
-// What a press of Encrypt or Decrypt finds before any work, in the order the
-// user meets it: the missing-key message, then the missing-text message and
-// the focus moved into the text box, then, without a codebook, a quiet end.
+// What a press of Encrypt or Decrypt finds before any work: the messages to
+// tell, in the order the user meets them, then whether the focus moves into
+// the text box, then the codebook; without one the command ends there,
+// silently. A front end tells `messages()` as they come and decides no order
+// of its own.
 struct CommandStart
 {
-    bool tellMissingKey = false;
-    bool tellMissingText = false;       // and move the focus into the text box
-    Message missingText{};              // the message for a missing text
+    std::array<Message, 2> told{}; // the messages, the first `toldCount` of them
+    std::size_t toldCount = 0;
+    bool focusText = false;             // after telling, move the focus into the text box
     const Codebook* codebook = nullptr; // none: the command ends here, silently
+
+    // Returns the messages to tell, in order.
+    std::span<const Message> messages() const { return {told.data(), toldCount}; }
 };
 
 // Returns what a press in `direction` finds with the key text `keyText` and a
