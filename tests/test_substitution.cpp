@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <kelvane/substitution.h>
+#include <stdexcept>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace kelvane {
 namespace {
@@ -155,6 +158,50 @@ TEST(Substitution, LineBreaksKeepTheirPlaces)
 
 // --- generated texts, under every key ----------------------------------------
 
+// Returns `units` as bytes: ASCII as it is, every other unit as one byte of a
+// multibyte sequence.
+std::string narrow(std::u16string_view units)
+{
+    std::string bytes;
+    for (char16_t u : units)
+        bytes += u < 0x80 ? static_cast<char>(u) : '\xE9';
+    return bytes;
+}
+
+// Two pages of which the second can be neither read nor written: a text put
+// at the end of the first makes a kernel that reads past its end fault, with
+// or without a sanitizer.
+class GuardedPages
+{
+public:
+    GuardedPages()
+    {
+        void* pages =
+            mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages == MAP_FAILED)
+            throw std::runtime_error("mmap failed");
+        base_ = static_cast<char*>(pages);
+        if (mprotect(base_ + size_, size_, PROT_NONE) != 0)
+            throw std::runtime_error("mprotect failed");
+    }
+    ~GuardedPages() { munmap(base_, 2 * size_); }
+    GuardedPages(const GuardedPages&) = delete;
+    GuardedPages& operator=(const GuardedPages&) = delete;
+
+    // Returns a copy of `text` whose last unit is the last readable one.
+    template <class Unit>
+    std::basic_string_view<Unit> atEnd(std::basic_string_view<Unit> text)
+    {
+        auto* const end = reinterpret_cast<Unit*>(base_ + size_);
+        std::copy(text.begin(), text.end(), end - text.size());
+        return {end - text.size(), text.size()};
+    }
+
+private:
+    const std::size_t size_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    char* base_ = nullptr;
+};
+
 class EveryKey : public ::testing::TestWithParam<std::size_t>
 {
 protected:
@@ -213,12 +260,6 @@ TEST_P(EveryKey, EncryptedSizeMatchesEveryUnit)
 // through like the unit it stands for.
 TEST_P(EveryKey, FastPassesEqualTheSixtyOneSteps)
 {
-    const auto narrow = [](std::u16string_view units) {
-        std::string bytes;
-        for (char16_t u : units)
-            bytes += u < 0x80 ? static_cast<char>(u) : '\xE9';
-        return bytes;
-    };
     const auto inPieces = [](auto text, Direction direction, detail::Isa isa,
                              const Codebook& codebook) {
         using Unit = typename decltype(text)::value_type;
@@ -259,6 +300,47 @@ TEST_P(EveryKey, FastPassesEqualTheSixtyOneSteps)
                     ASSERT_EQ(inPieces(std::string_view(bytes), direction, isa, book()),
                               narrow(expected));
                 }
+            }
+        }
+    }
+}
+
+// Every kernel, both ways and for both unit types, on texts of every length up
+// to five SSE2 blocks whose last unit sits right before an unreadable page:
+// their tails hold cut-off codes, runs of 9s and plain digits.
+TEST_P(EveryKey, KernelsReadNothingPastTheEndOfTheText)
+{
+    GuardedPages pages;
+    const SubstitutionPass passes[] = {encryptionPass(book()), decryptionPass(book())};
+    for (std::size_t len = 0; len <= 80; ++len) {
+        const std::u16string inputs[] = {
+            plainText(rng, len, true),
+            encryptText(plainText(rng, len, false), book()).substr(0, len),
+            codeSoup(rng, book(), len).substr(0, len),
+            std::u16string(len, u'9'),
+        };
+        for (const std::u16string& text : inputs) {
+            SCOPED_TRACE(::testing::PrintToString(text));
+            const std::string bytes = narrow(text);
+            for (const detail::Isa isa : detail::availableIsas()) {
+                SCOPED_TRACE(static_cast<int>(isa));
+                const auto units = pages.atEnd(std::u16string_view(text));
+                ASSERT_EQ(detail::countUnits<char16_t>(units), countUnits(text));
+                ASSERT_EQ(detail::noCodeBegins<char16_t>(units, book(), isa),
+                          roundTrips(text, book()));
+                for (const Direction direction : {Direction::encrypt, Direction::decrypt}) {
+                    const auto expected = runPass(text, passes[direction == Direction::decrypt]);
+                    ASSERT_EQ(detail::transformAll<char16_t>(pages.atEnd(std::u16string_view(text)),
+                                                             book(), direction, isa),
+                              expected);
+                    ASSERT_EQ(detail::transformAll<char>(pages.atEnd(std::string_view(bytes)),
+                                                         book(), direction, isa),
+                              narrow(expected));
+                }
+                const auto narrowed = pages.atEnd(std::string_view(bytes));
+                ASSERT_EQ(detail::noCodeBegins<char>(narrowed, book(), isa),
+                          roundTrips(bytes, book()));
+                ASSERT_EQ(detail::countUnits<char>(narrowed).units, bytes.size());
             }
         }
     }

@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <functional>
 #include <kelvane/codebook.h>
+#include <kelvane/frontend.h>
 #include <kelvane/substitution.h>
 #include <memory>
 #include <new>
@@ -96,6 +97,7 @@ public:
     std::function<void()> failure;
     std::optional<Written> writeFailsAfter;
     mutable int built = 0;
+    mutable bool busyWhileBuilding = false; // the busy pointer showed as the last result was built
     QList<SeenBox> seen;
     QList<bool> answers; // Yes for true; No once they run out
 
@@ -120,6 +122,8 @@ protected:
                                  const kelvane::Codebook& codebook) const override
     {
         ++built;
+        const QCursor* pointer = QApplication::overrideCursor();
+        busyWhileBuilding = pointer && pointer->shape() == Qt::WaitCursor;
         if (failure)
             failure();
         return frmKelvane::transformText(direction, text, codebook);
@@ -214,6 +218,8 @@ private Q_SLOTS:
     void wrongKeyThenUndo();
     void sizingFollowsEdits_data();
     void sizingFollowsEdits();
+    void busyPointerFromTheThreshold_data();
+    void busyPointerFromTheThreshold();
 
 private:
     template <typename T>
@@ -379,6 +385,8 @@ void TestCommands::results()
     QCOMPARE(boxes_->seen.size(), 0);
     QCOMPARE(text()->toPlainText(), expected);
     QCOMPARE(key()->currentText(), keyText);
+    // A command that changes nothing adds no step of undo.
+    QCOMPARE(text()->document()->isUndoAvailable(), expected != plain);
 }
 
 void TestCommands::roundTripEveryKey_data()
@@ -491,7 +499,11 @@ void TestCommands::pasteOrDrop_data()
         << "abcd" << 4 << 4 << "paste"
         << "efghij\r\n0123456789\rxy"
         << "abcdefghij\n0123456789\nxy";
-    QTest::newRow("paste whose last line joins the text after it is refused")
+    QTest::newRow("paste whose last line joins the text after it, up to the limit")
+        << "abcd\nok" << 0 << 0 << "paste"
+        << "0123456789\nxyz012"
+        << "0123456789\nxyz012abcd\nok";
+    QTest::newRow("paste whose last line joins the text after it, one past, is refused")
         << "abcd\nok" << 0 << 0 << "paste"
         << "0123456789\nxyz0123"
         << "abcd\nok";
@@ -1244,4 +1256,40 @@ void TestCommands::sizingFollowsEdits()
 }
 
 QTEST_MAIN(TestCommands)
+void TestCommands::busyPointerFromTheThreshold_data()
+{
+    QTest::addColumn<int>("units");      // from the busy threshold
+    QTest::addColumn<int>("breakEvery"); // a line break after this many units; 0: none
+    QTest::addColumn<QChar>("command");
+    QTest::addColumn<bool>("busy");
+
+    QTest::newRow("Decrypt, one unit short") << -1 << 0 << QChar('D') << false;
+    QTest::newRow("Decrypt, at the threshold") << 0 << 0 << QChar('D') << true;
+    QTest::newRow("Encrypt, one unit short, line breaks counted once")
+        << -1 << 99 << QChar('E') << false;
+    QTest::newRow("Encrypt, at the threshold, line breaks counted once")
+        << 0 << 99 << QChar('E') << true;
+}
+
+// The pointer shows the program busy for texts of the threshold's units or
+// more, each line break one unit, as the command finds them.
+void TestCommands::busyPointerFromTheThreshold()
+{
+    QFETCH(int, units);
+    QFETCH(int, breakEvery);
+    QFETCH(QChar, command);
+    QFETCH(bool, busy);
+
+    const auto length = static_cast<qsizetype>(kelvane::busyTextUnits) + units;
+    QString plain(length, 'a');
+    for (qsizetype i = breakEvery; breakEvery > 0 && i < length; i += breakEvery + 1)
+        plain[i] = '\n';
+    text()->setPlainText(plain);
+    key()->setEditText("5");
+    press(command);
+    QCOMPARE(window_->built, 1);
+    QCOMPARE(window_->busyWhileBuilding, busy);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
 #include "tst_commands.moc"

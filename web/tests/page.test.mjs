@@ -547,6 +547,25 @@ const tests = {
         }
     },
 
+    async 'a run of the wrap limit wraps at words, one more anywhere'(t) {
+        const { page } = t;
+        const wrapping = () => page.$eval('#txtEncrypt', (box) => {
+            const style = getComputedStyle(box);
+            return `${style.overflowWrap} ${style.wordBreak}`;
+        });
+        const limit = await page.evaluate(() =>
+            JSON.parse(document.getElementById('coreConstants').textContent).longRunLimit);
+        const atWords = await wrapping();
+        for (const [run, anywhere] of [[limit, false], [limit + 1, true], [limit, false]]) {
+            // Put in as the browser puts in a paste: the new value, then its input event.
+            await page.$eval('#txtEncrypt', (box, text) => {
+                box.value = text;
+                box.dispatchEvent(new InputEvent('input', { inputType: 'insertFromPaste' }));
+            }, `Run: ${'5'.repeat(run)} end`);
+            assert.equal(await wrapping() !== atWords, anywhere, `a run of ${run}`);
+        }
+    },
+
     async 'key list by keyboard'(t) {
         const { page } = t;
         await page.click('#cboKey');
