@@ -81,37 +81,52 @@ constexpr bool isCodeTailDigit(char16_t c)
     return c >= u'0' && c <= u'8';
 }
 
+// A fault and where it is: the key number, the character whose code breaks a
+// rule and, for two codes, the other character (0 where none applies).
+struct FaultAt
+{
+    Fault fault = Fault::none;
+    std::size_t keyNumber = 0;
+    char character = 0;
+    char other = 0;
+};
+
 // Returns the first fault of the codebook of key index `k`.
-constexpr Fault faultOf(std::size_t k)
+constexpr FaultAt faultOf(std::size_t k)
 {
     const Codes& codes = *codesByKey[k];
     const auto isShort = [](std::size_t i) { return i >= firstShort && i < firstShort + 4; };
-    for (const auto code : codes) {
+    const auto at = [k](Fault fault, std::size_t i, std::optional<std::size_t> j = {}) {
+        return FaultAt{fault, k + 1, static_cast<char>(CipherAlphabet::at(i)),
+                       j ? static_cast<char>(CipherAlphabet::at(*j)) : '\0'};
+    };
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const auto code = codes[i];
         if (code.empty() || code[0] != u'9' ||
             !std::all_of(code.begin() + 1, code.end(), isCodeTailDigit))
-            return Fault::notMarkerForm;
+            return at(Fault::notMarkerForm, i);
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
         if (codes[i].size() != (isShort(i) ? Codebook::shortCodeLength : longLengths[k]))
-            return Fault::wrongLength;
+            return at(Fault::wrongLength, i);
         if (isShort(i) && codes[i] != codesOfKey1[i])
-            return Fault::shortCodesDiffer;
+            return at(Fault::shortCodesDiffer, i);
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
-        for (std::size_t j = 0; j < codes.size(); ++j) {
-            if (j != i && codes[j] == codes[i])
-                return Fault::equalCodes;
+        for (std::size_t j = i + 1; j < codes.size(); ++j) {
+            if (codes[j] == codes[i])
+                return at(Fault::equalCodes, i, j);
         }
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
         for (std::size_t j = 0; j < codes.size(); ++j) {
-            if (j != i && codes[j].starts_with(codes[i]))
-                return Fault::prefixCode;
+            if (j != i && codes[i].starts_with(codes[j]))
+                return at(Fault::prefixCode, i, j);
         }
     }
     const detail::PassTables& tables = passTables[k];
     if (!tables.perfect)
-        return Fault::noPerfectHash;
+        return FaultAt{Fault::noPerfectHash, k + 1};
     // The lookup tables must map every code back to its own character.
     for (std::size_t i = 0; i < codes.size(); ++i) {
         const auto code = codes[i];
@@ -119,36 +134,53 @@ constexpr Fault faultOf(std::size_t k)
         const detail::CodeMatch found = tables.match(w.lo, w.hi);
         if (found.character != static_cast<char>(CipherAlphabet::at(i)) ||
             found.length != code.size())
-            return Fault::tablesDisagree;
+            return at(Fault::tablesDisagree, i);
     }
-    return Fault::none;
+    return {};
 }
 
 // Returns the first fault of the first codebook that has one.
-constexpr Fault firstFault()
+constexpr FaultAt firstFault()
 {
     for (std::size_t k = 0; k < table.size(); ++k) {
-        if (const Fault fault = faultOf(k); fault != Fault::none)
-            return fault;
+        if (const FaultAt found = faultOf(k); found.fault != Fault::none)
+            return found;
     }
-    return Fault::none;
+    return {};
 }
 
-constexpr Fault fault = firstFault();
-static_assert(fault != Fault::notMarkerForm,
-              "a codebook has a code that is not a 9 followed by the digits 0 to 8");
-static_assert(fault != Fault::wrongLength,
-              "a codebook has a code of the wrong length (short codes have 4 digits, long "
-              "codes the key's long-code length)");
-static_assert(fault != Fault::shortCodesDiffer,
-              "a codebook's short codes differ from those of key 1");
-static_assert(fault != Fault::equalCodes, "a codebook has two equal codes");
-static_assert(fault != Fault::prefixCode,
-              "a codebook has a code that begins with another of its codes");
-static_assert(fault != Fault::noPerfectHash,
-              "no multiplier tried puts a codebook's long codes in slots of their own");
-static_assert(fault != Fault::tablesDisagree,
-              "a codebook's lookup tables do not map every code back to its character");
+// Stops the build on a fault. The compiler names the instantiation that
+// failed, and with it the key number and the characters where the fault is.
+template <Fault fault, std::size_t keyNumber, char character, char other>
+constexpr bool codebooksAreSound()
+{
+    static_assert(fault != Fault::notMarkerForm,
+                  "a codebook has a code that is not a 9 followed by the digits 0 to 8 (the code "
+                  "of `character` under key `keyNumber`)");
+    static_assert(fault != Fault::wrongLength,
+                  "a codebook has a code of the wrong length (short codes have 4 digits, long "
+                  "codes the key's long-code length; the code of `character` under key "
+                  "`keyNumber`)");
+    static_assert(fault != Fault::shortCodesDiffer,
+                  "a codebook's short codes differ from those of key 1 (the code of `character` "
+                  "under key `keyNumber`)");
+    static_assert(fault != Fault::equalCodes,
+                  "a codebook has two equal codes (those of `character` and `other` under key "
+                  "`keyNumber`)");
+    static_assert(fault != Fault::prefixCode,
+                  "a codebook has a code that begins with another of its codes (that of "
+                  "`character` begins with that of `other` under key `keyNumber`)");
+    static_assert(fault != Fault::noPerfectHash,
+                  "no multiplier tried puts a codebook's long codes in slots of their own (those "
+                  "of key `keyNumber`)");
+    static_assert(fault != Fault::tablesDisagree,
+                  "a codebook's lookup tables do not map every code back to its character (the "
+                  "code of `character` under key `keyNumber`)");
+    return true;
+}
+
+constexpr FaultAt fault = firstFault();
+static_assert(codebooksAreSound<fault.fault, fault.keyNumber, fault.character, fault.other>());
 
 } // namespace
 
