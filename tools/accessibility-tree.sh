@@ -10,12 +10,14 @@
 #
 #   tools/accessibility-tree.sh [> output.txt]
 #
-# Needs a build (make build). Xvfb, xdotool, dbus, at-spi2-core and
+# Needs the window program built (make run or make build; see
+# tools/window-program.sh). Xvfb, xdotool, dbus, at-spi2-core and
 # python3-pyatspi are installed with apt-get when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=build/app/kelvane-encryptor
-[ -x "$program" ] || { echo "error: $program not built; run make build" >&2; exit 1; }
+# shellcheck source=tools/window-program.sh
+source tools/window-program.sh
+window_program
 ./tools/install-deps.sh xvfb x11-utils xdotool dbus at-spi2-core python3-pyatspi >&2
 
 if [ "${1:-}" != "--inside-session" ]; then

@@ -7,8 +7,9 @@
 #   tools/screenshot.sh [output.png] [-- command to run once the window is up]
 #
 # Default output: docs/screenshot.png. QT_SCALE_FACTOR=2 in the environment
-# takes the picture at 200 %. Needs a build (make build), Xvfb, xwd,
-# xdotool and ImageMagick; missing ones are installed with apt-get. A command
+# takes the picture at 200 %. Needs the window program built (make run or
+# make build; see tools/window-program.sh), Xvfb, xwd, xdotool and
+# ImageMagick; missing ones are installed with apt-get. A command
 # after "--" runs with DISPLAY set and $WID holding the window id, so that a
 # picture can show the window after some typing (see xdotool).
 set -euo pipefail
@@ -16,8 +17,9 @@ cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot.png}
 shift || true
 [ "${1:-}" = "--" ] && shift
-program=build/app/kelvane-encryptor
-[ -x "$program" ] || { echo "error: $program not built; run make build" >&2; exit 1; }
+# shellcheck source=tools/window-program.sh
+source tools/window-program.sh
+window_program
 ./tools/install-deps.sh xdotool imagemagick x11-utils
 
 xvfb_pid=
