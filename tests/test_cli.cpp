@@ -21,8 +21,10 @@
 #include <spawn.h>
 #include <string>
 #include <substitution.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -568,6 +570,57 @@ TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
         EXPECT_EQ(after.size(), c.after.size());
         EXPECT_TRUE(after == c.after);
     }
+}
+
+// A non-blocking pipe that is empty for a while: the tool waits for the rest
+// of the input rather than failing with EAGAIN. It is let go on only once it
+// has read the first part and sleeps (or has ended).
+TEST_F(CipherTool, WaitsForANonBlockingInput)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    ASSERT_EQ(fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+    const std::string outPath = (dir_ / "out").string();
+    const std::string errPath = (dir_ / "err").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> arguments{cipherPath, "encrypt", "-k", "5"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cipherPath.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const std::string first = "Hello, ";
+    const std::string rest = "world!";
+    ASSERT_EQ(write(fds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    // Returns the state of the run: the third field of /proc/PID/stat, after "(name)".
+    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    const auto state = [&statPath] {
+        const std::string stat = testing::readFile(statPath);
+        return stat.at(stat.rfind(')') + 2);
+    };
+    int unread = 0;
+    while (ioctl(fds[0], FIONREAD, &unread) == 0 && unread > 0 && state() != 'Z')
+        sched_yield();
+    while (state() != 'S' && state() != 'Z')
+        sched_yield();
+    ASSERT_EQ(write(fds[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    close(fds[1]);
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(testing::readFile(errPath), "");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(testing::readFile(outPath),
+              toUtf8(encryptText(toUtf16(first + rest), *findCodebook(u"5"))));
 }
 
 // What another program, or the user, does to a run that is stopped in the
