@@ -337,8 +337,12 @@ bool Application::writeOutput(const Producer& produce)
     }
     OutputFile output(fileno(out_));
     if (produce([&output](std::string_view block) { return output.write(block); }) &&
-        output.caughtSignal() == 0 && output.close())
+        output.close() && output.caughtSignal() == 0) {
+        // A signal that arrives after the check still ends the run, with the
+        // whole result written.
+        output.raiseSignal();
         return true;
+    }
 
     const int interrupting = output.caughtSignal();
     std::string message =

@@ -22,8 +22,14 @@ volatile std::sig_atomic_t caught = 0;
 
 extern "C" void catchSignal(int number)
 {
-    if (caught == 0)
+    if (caught == 0) {
         caught = number;
+        return;
+    }
+    // A second signal ends the run at once, whatever the file holds then:
+    // the user has asked twice.
+    std::signal(number, SIG_DFL);
+    std::raise(number);
 }
 
 // A signal whose action an OutputFile changes, and the action it had.
@@ -195,12 +201,14 @@ OutputFile::Restored OutputFile::restore(const Verifier& isOurs)
 
 void OutputFile::raiseSignal()
 {
-    const int interrupting = caughtSignal();
+    // The actions go back first, so that a signal arriving now is either
+    // seen below or acts at once.
+    const bool caughtSignals = handlersInstalled_;
     restoreSignalActions();
     if (error_ == EFBIG && fileSizeSignalWasDefault_)
         std::raise(SIGXFSZ);
-    if (interrupting != 0)
-        std::raise(interrupting);
+    if (caughtSignals && caught != 0)
+        std::raise(caught);
 }
 
 void OutputFile::restoreSignalActions()

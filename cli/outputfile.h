@@ -80,7 +80,7 @@ public:
 
     // Puts the signal actions back as they were; then raises SIGXFSZ when a
     // write failed with EFBIG and the signal was at its default action, or
-    // else the caught signal. Either ends the process.
+    // else a signal caught until now. Either ends the process.
     void raiseSignal();
 
 private:
