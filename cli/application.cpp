@@ -238,7 +238,9 @@ int Application::runChecked(std::span<const std::string_view> arguments)
 
     const std::string_view text = input->bytes.view();
     if (const auto error = validateUtf8(text)) {
-        if (input->changed && endsInsideCharacter(text)) {
+        // A fault in the last three bytes of an input that ends inside a
+        // character is that very character.
+        if (input->changed && endsInsideCharacter(text) && text.size() - error->offset < 4) {
             report(inputName(commandLine.file()) +
                    ": changed while it was read and ends inside a character at byte offset " +
                    std::to_string(error->offset) + "; nothing was written");
