@@ -7,6 +7,7 @@
 #include "texttransformer.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,8 +17,9 @@ namespace kelvane::cli {
 
 // The kelvane-cipher program: parses the arguments, reads and checks the whole
 // input, and only then writes the result, a block at a time. A failure before
-// that writes nothing; a failed write cuts a regular output file back to what
-// it held before. Every fault is one line on the error stream that starts
+// that writes nothing; a failed or interrupted write takes this run's bytes
+// back out of a regular output file where nobody else has changed it, and
+// says what stays. Every fault is one line on the error stream that starts
 // with the program's name.
 class Application
 {
@@ -40,16 +42,26 @@ public:
 private:
     int runChecked(std::span<const std::string_view> arguments);
 
+    // The whole content of an input, and whether it was a regular file whose
+    // size changed while it was read.
+    struct Input
+    {
+        ByteBuffer bytes;
+        bool changed = false;
+    };
+
     // Returns the whole content of `file` ("-" is the input stream), or
     // reports why it cannot be read and returns nullopt.
-    std::optional<ByteBuffer> readInput(const std::string& file);
+    std::optional<Input> readInput(const std::string& file);
 
-    // Writes the result for `input` to the output stream; reports a failure
-    // and what it left behind.
-    bool writeResult(std::string_view input, const TextTransformer& transformer);
+    // Hands the whole output to a writer, a block at a time; returns false as
+    // soon as the writer does. Called again to check what a failed run wrote.
+    using Producer = std::function<bool(const std::function<bool(std::string_view)>&)>;
 
-    // Writes `bytes` to the output stream and flushes it; reports a failure.
-    bool writeOutput(std::string_view bytes);
+    // Writes what `produce` makes to the output stream and closes it; reports
+    // a failure and what it left behind, and ends the process when a signal
+    // interrupted the write.
+    bool writeOutput(const Producer& produce);
 
     // Prints "kelvane-cipher: " and `message` as one line on the error stream.
     void report(std::string_view message);

@@ -5,6 +5,7 @@
 
 #include "utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -63,11 +64,38 @@ std::string hexEscape(unsigned value, int digits, char prefix)
     return escape;
 }
 
-// Returns true for the embeddings, overrides and isolates, which can make a
-// message read in another order than it is written.
-constexpr bool isBidiControl(char32_t code)
+// The format characters (general category Cf, Unicode 15.1) and the line
+// and paragraph separators (Zl, Zp) above U+00A0, as sorted closed ranges.
+// They include every bidirectional control (U+061C, U+200E, U+200F,
+// U+202A-U+202E, U+2066-U+2069), which can make a message read in another
+// order than it is written, and the invisible ones that hide what an argument
+// really holds.
+struct CodeRange
 {
-    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    char32_t first;
+    char32_t last;
+};
+
+constexpr std::array formatCharacters{
+    CodeRange{0x00AD, 0x00AD},   CodeRange{0x0600, 0x0605},   CodeRange{0x061C, 0x061C},
+    CodeRange{0x06DD, 0x06DD},   CodeRange{0x070F, 0x070F},   CodeRange{0x0890, 0x0891},
+    CodeRange{0x08E2, 0x08E2},   CodeRange{0x180E, 0x180E},   CodeRange{0x200B, 0x200F},
+    CodeRange{0x2028, 0x202E},   CodeRange{0x2060, 0x2064},   CodeRange{0x2066, 0x206F},
+    CodeRange{0xFEFF, 0xFEFF},   CodeRange{0xFFF9, 0xFFFB},   CodeRange{0x110BD, 0x110BD},
+    CodeRange{0x110CD, 0x110CD}, CodeRange{0x13430, 0x1343F}, CodeRange{0x1BCA0, 0x1BCA3},
+    CodeRange{0x1D173, 0x1D17A}, CodeRange{0xE0001, 0xE0001}, CodeRange{0xE0020, 0xE007F},
+};
+
+// Returns true for a control character (Cc), a format character (Cf) or a
+// line or paragraph separator (Zl, Zp).
+bool isControlOrFormat(char32_t code)
+{
+    if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+        return true;
+    const auto* const range =
+        std::lower_bound(formatCharacters.begin(), formatCharacters.end(), code,
+                         [](const CodeRange& r, char32_t c) { return r.last < c; });
+    return range != formatCharacters.end() && range->first <= code;
 }
 
 } // namespace
@@ -75,8 +103,12 @@ constexpr bool isBidiControl(char32_t code)
 std::string escapeControls(std::string_view text)
 {
     std::string escaped;
-    escaped.reserve(text.size());
-    while (!text.empty()) {
+    escaped.reserve(std::min(text.size(), std::size_t{4} * maxEchoedCharacters));
+    for (std::size_t characters = 0; !text.empty(); ++characters) {
+        if (characters == maxEchoedCharacters) {
+            escaped += "...";
+            break;
+        }
         const std::optional<Utf8Char> c = decodeUtf8(text);
         if (!c) {
             // Each byte of a broken sequence on its own: a terminal could read
@@ -96,7 +128,9 @@ std::string escapeControls(std::string_view text)
             escaped += "\\t";
         else if (code < 0x20 || code == 0x7F)
             escaped += hexEscape(code, 2, 'x');
-        else if ((code >= 0x80 && code <= 0x9F) || isBidiControl(code))
+        else if (code > 0xFFFF && isControlOrFormat(code))
+            escaped += hexEscape(code, 8, 'U');
+        else if (isControlOrFormat(code))
             escaped += hexEscape(code, 4, 'u');
         else
             escaped.append(text.substr(0, c->length));
@@ -120,9 +154,13 @@ CommandLine CommandLine::parse(std::span<const std::string_view> arguments)
                            std::optional<std::string_view> value) {
         switch (option) {
         case Option::help:
+            if (help)
+                throw UsageError("option " + std::string(spelling) + " given more than once");
             help = true;
             break;
         case Option::version:
+            if (version)
+                throw UsageError("option " + std::string(spelling) + " given more than once");
             version = true;
             break;
         case Option::key:

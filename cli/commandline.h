@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -50,10 +51,16 @@ private:
     std::string file_ = "-";
 };
 
-// Returns `text` with its control characters, bidirectional controls, bytes
-// that are no UTF-8 and backslashes written as C escapes (\n, \x1b, \u009b,
-// \u202e, \x9b, \\), so that echoing a user's argument in a message cannot
-// move the cursor, change the terminal or reorder the line.
+// The most characters of one argument that a message echoes.
+inline constexpr std::size_t maxEchoedCharacters = 256;
+
+// Returns `text` with its control and format characters (bidirectional
+// controls, invisible marks, line and paragraph separators), bytes that are
+// no UTF-8 and backslashes written as C escapes (\n, \x1b, \u009b, \u202e,
+// \U000e0001, \x9b, \\), so that echoing a user's argument in a message
+// cannot move the cursor, change the terminal, break or reorder the line. A
+// text of more than maxEchoedCharacters characters (each broken byte counts
+// as one) is cut there and ends in "...", so that a message stays readable.
 std::string escapeControls(std::string_view text);
 
 } // namespace kelvane::cli

@@ -9,13 +9,25 @@
 #include "utf8.h"
 #include "utf8form.h"
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <kelvane/codebook.h>
 #include <kelvane/substitution.h>
+#include <optional>
 #include <ostream>
+#include <sched.h>
+#include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 #ifndef KELVANE_CIPHER_PATH
 #error "KELVANE_CIPHER_PATH must name the built kelvane-cipher"
@@ -310,6 +322,27 @@ INSTANTIATE_TEST_SUITE_P(
                     2,
                     "unknown option -\xC3\xA9",
                     true},
+        FailureCase{
+            "HelpTwice", {"-h", "--help"}, "", 2, "option --help given more than once", true},
+        FailureCase{"VersionTwice",
+                    {"--version", "--vers"},
+                    "",
+                    2,
+                    "option --version given more than once",
+                    true},
+        FailureCase{"LongKeyIsCut",
+                    {"encrypt", "-k", std::string(5000, '7')},
+                    "x",
+                    2,
+                    "unknown key \"" + std::string(256, '7') + "...\"" + keyHint,
+                    true},
+        FailureCase{
+            "BidiMarksAndSeparatorsInFileName",
+            {"encrypt", "-k1", "/nonexistent/\xD8\x9C\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xA8"},
+            "",
+            1,
+            "cannot open /nonexistent/\\u061c\\u200e\\u200f\\u2028: No such file or directory",
+            false},
         FailureCase{"StrictRefusesBrokenDigits",
                     {"encrypt", "--strict", "-k", "1"},
                     "Code 9071 ends here",
@@ -346,16 +379,44 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"U001F_U0020", "\x1f ", "\\x1f "}, EscapeCase{"U007E", "~", "~"},
         EscapeCase{"U007F", "\x7f", "\\x7f"}, EscapeCase{"U0080", "\xC2\x80", "\\u0080"},
         EscapeCase{"U009F", "\xC2\x9F", "\\u009f"}, EscapeCase{"U00A0", "\xC2\xA0", "\xC2\xA0"},
-        EscapeCase{"U2029", "\xE2\x80\xA9", "\xE2\x80\xA9"},
+        EscapeCase{"U00AC", "\xC2\xAC", "\xC2\xAC"}, EscapeCase{"U00AD", "\xC2\xAD", "\\u00ad"},
+        EscapeCase{"U061B", "\xD8\x9B", "\xD8\x9B"}, EscapeCase{"U061C", "\xD8\x9C", "\\u061c"},
+        EscapeCase{"U200A", "\xE2\x80\x8A", "\xE2\x80\x8A"},
+        EscapeCase{"U200B", "\xE2\x80\x8B", "\\u200b"},
+        EscapeCase{"U200E", "\xE2\x80\x8E", "\\u200e"},
+        EscapeCase{"U200F", "\xE2\x80\x8F", "\\u200f"},
+        EscapeCase{"U2010", "\xE2\x80\x90", "\xE2\x80\x90"},
+        EscapeCase{"U2027", "\xE2\x80\xA7", "\xE2\x80\xA7"},
+        EscapeCase{"U2028", "\xE2\x80\xA8", "\\u2028"},
+        EscapeCase{"U2029", "\xE2\x80\xA9", "\\u2029"},
         EscapeCase{"U202A", "\xE2\x80\xAA", "\\u202a"},
         EscapeCase{"U202E", "\xE2\x80\xAE", "\\u202e"},
         EscapeCase{"U202F", "\xE2\x80\xAF", "\xE2\x80\xAF"},
         EscapeCase{"U2065", "\xE2\x81\xA5", "\xE2\x81\xA5"},
         EscapeCase{"U2066", "\xE2\x81\xA6", "\\u2066"},
         EscapeCase{"U2069", "\xE2\x81\xA9", "\\u2069"},
-        EscapeCase{"U206A", "\xE2\x81\xAA", "\xE2\x81\xAA"},
+        EscapeCase{"U206F", "\xE2\x81\xAF", "\\u206f"},
+        EscapeCase{"U2070", "\xE2\x81\xB0", "\xE2\x81\xB0"},
+        EscapeCase{"UFEFF", "\xEF\xBB\xBF", "\\ufeff"},
+        EscapeCase{"UE0001", "\xF3\xA0\x80\x81", "\\U000e0001"},
+        EscapeCase{"UE007F", "\xF3\xA0\x81\xBF", "\\U000e007f"},
+        EscapeCase{"UE0080", "\xF3\xA0\x82\x80", "\xF3\xA0\x82\x80"},
         EscapeCase{"U1F600", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        EscapeCase{"Backslash", "a\\b", "a\\\\b"}, EscapeCase{"LoneC3", "\xC3", "\\xc3"},
+        EscapeCase{"Backslash", "a\\b", "a\\\\b"},
+        // 256 characters are echoed whole; one more is cut to 256 and "...".
+        // An escape or a multi-byte character counts as one.
+        EscapeCase{"Echoes256Characters", std::string(255, 'k') + "\n",
+                   std::string(255, 'k') + "\\n"},
+        EscapeCase{"Cuts257Characters", std::string(256, 'k') + "\xE2\x80\x8F",
+                   std::string(256, 'k') + "..."},
+        EscapeCase{"Cuts257BrokenBytes", std::string(257, '\xFF'),
+                   [] {
+                       std::string cut;
+                       for (int i = 0; i < 256; ++i)
+                           cut += "\\xff";
+                       return cut + "...";
+                   }()},
+        EscapeCase{"LoneC3", "\xC3", "\\xc3"},
         EscapeCase{"C3BeforeAscii",
                    "\xC3"
                    "e",
@@ -510,6 +571,244 @@ TEST_F(CipherTool, FileSizeLimitLeavesTheOutputFileAsItWas)
         EXPECT_TRUE(after == c.after);
     }
 }
+
+// A non-blocking pipe that is empty for a while: the tool waits for the rest
+// of the input rather than failing with EAGAIN. It is let go on only once it
+// has read the first part and sleeps (or has ended).
+TEST_F(CipherTool, WaitsForANonBlockingInput)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    ASSERT_EQ(fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+    const std::string outPath = (dir_ / "out").string();
+    const std::string errPath = (dir_ / "err").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> arguments{cipherPath, "encrypt", "-k", "5"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cipherPath.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const std::string first = "Hello, ";
+    const std::string rest = "world!";
+    ASSERT_EQ(write(fds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    // Returns the state of the run: the third field of /proc/PID/stat, after "(name)".
+    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    const auto state = [&statPath] {
+        const std::string stat = testing::readFile(statPath);
+        return stat.at(stat.rfind(')') + 2);
+    };
+    int unread = 0;
+    while (ioctl(fds[0], FIONREAD, &unread) == 0 && unread > 0 && state() != 'Z')
+        sched_yield();
+    while (state() != 'S' && state() != 'Z')
+        sched_yield();
+    ASSERT_EQ(write(fds[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    close(fds[1]);
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(testing::readFile(errPath), "");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(testing::readFile(outPath),
+              toUtf8(encryptText(toUtf16(first + rest), *findCodebook(u"5"))));
+}
+
+// What another program, or the user, does to a run that is stopped in the
+// middle of writing a large result to a regular file.
+enum class Interference
+{
+    appendLines, // another writer appends its lines; then the file is full
+    truncate,    // another program cuts the file to nothing; 2 MiB later it is full
+    rewrite,     // another program writes the file anew; 1 MiB later it is full
+    interrupt,   // SIGINT
+    terminate,   // SIGTERM
+    hangUp,      // SIGHUP
+};
+
+struct InterferenceCase
+{
+    const char* name;
+    Interference interference;
+    const char* redirect;
+    std::string before;
+};
+
+// Prints the case by name rather than as raw bytes.
+void PrintTo(const InterferenceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CipherToolInterfered : public CipherTool,
+                             public ::testing::WithParamInterface<InterferenceCase>
+{};
+
+// The run is stopped (SIGSTOP) as soon as the output file has grown, so the
+// interference lands in the middle of the write wherever the machine is
+// slow; the "disk full" that follows is a file-size limit set on the stopped
+// process, so it strikes at a known size. The other program's data must all
+// survive, a signal must leave the file as it was and end the run with the
+// signal's status, and the message must say what this run wrote.
+TEST_P(CipherToolInterfered, TakesBackOnlyItsOwnBytes)
+{
+    const InterferenceCase& c = GetParam();
+    const std::string line = "A line of plain text that grows tenfold.\n";
+    std::string plain;
+    plain.reserve(20'000'000 + line.size());
+    while (plain.size() < 20'000'000)
+        plain += line;
+    const std::string input = file("plain.txt", plain);
+    const std::string output = file("out.cipher", c.before);
+    const std::string errors = (dir_ / "errors").string();
+    const std::string lineCipher = toUtf8(encryptText(toUtf16(line), *findCodebook(u"4")));
+    // Returns `size` bytes of the cipher text from `offset` on.
+    const auto cipherAt = [&lineCipher](std::size_t offset, std::size_t size) {
+        std::string text;
+        while (text.size() < offset % lineCipher.size() + size)
+            text += lineCipher;
+        return text.substr(offset % lineCipher.size(), size);
+    };
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&signals, number);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const std::string script =
+        std::string("trap '' XFSZ; exec \"$0\" encrypt -k 4 \"$1\" ") + c.redirect + " \"$2\"";
+    const std::vector<std::string> arguments{"/bin/sh", "-c", script, cipherPath, input, output};
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+
+    int status = 0;
+    while (std::filesystem::file_size(output) <= c.before.size()) {
+        ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the run ended before it wrote";
+        sched_yield();
+    }
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    ASSERT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the run ended before it could be stopped";
+    const std::size_t ownBefore = std::filesystem::file_size(output) - c.before.size();
+
+    std::string others;
+    std::optional<std::uintmax_t> limit;
+    switch (c.interference) {
+    case Interference::appendLines: {
+        for (int i = 1; i <= 122; ++i)
+            others += "another writer's line " + std::to_string(i) + "\n";
+        std::ofstream(output, std::ios::binary | std::ios::app) << others;
+        limit = std::filesystem::file_size(output);
+        break;
+    }
+    case Interference::truncate:
+        std::filesystem::resize_file(output, 0);
+        limit = std::uintmax_t{2} << 20;
+        break;
+    case Interference::rewrite:
+        others = "their own text\n";
+        testing::writeFile(output, others);
+        limit = ownBefore + (std::uintmax_t{1} << 20);
+        break;
+    case Interference::interrupt:
+        kill(pid, SIGINT);
+        break;
+    case Interference::terminate:
+        kill(pid, SIGTERM);
+        break;
+    case Interference::hangUp:
+        kill(pid, SIGHUP);
+        break;
+    }
+    if (limit) {
+        const rlimit size{*limit, *limit};
+        ASSERT_EQ(prlimit(pid, RLIMIT_FSIZE, &size, nullptr), 0);
+    }
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const int shellStatus = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    const std::string message = testing::readFile(errors);
+    const std::string after = testing::readFile(output);
+    const std::string changed = "kelvane-cipher: cannot write the output: File too large; the "
+                                "output file changed during the run, so nothing of it was "
+                                "removed; this run wrote ";
+
+    switch (c.interference) {
+    case Interference::appendLines:
+        // Ours, theirs, and nothing more of ours: the next write found the file full.
+        EXPECT_EQ(shellStatus, 1);
+        EXPECT_EQ(message, changed + std::to_string(ownBefore) + " bytes to it\n");
+        EXPECT_EQ(after.size(), c.before.size() + ownBefore + others.size());
+        EXPECT_TRUE(after == c.before + cipherAt(0, ownBefore) + others);
+        break;
+    case Interference::truncate:
+        EXPECT_EQ(shellStatus, 1);
+        EXPECT_EQ(message, changed + std::to_string(ownBefore + (2 << 20)) + " bytes to it\n");
+        EXPECT_EQ(after.size(), std::size_t{2} << 20);
+        EXPECT_TRUE(after == cipherAt(ownBefore, 2 << 20));
+        break;
+    case Interference::rewrite:
+        EXPECT_EQ(shellStatus, 1);
+        EXPECT_EQ(message, changed + std::to_string(ownBefore + (1 << 20)) + " bytes to it\n");
+        EXPECT_EQ(after.size(), ownBefore + (1 << 20));
+        EXPECT_TRUE(after.starts_with(others));
+        EXPECT_TRUE(after.substr(ownBefore) == cipherAt(ownBefore, 1 << 20));
+        break;
+    case Interference::interrupt:
+    case Interference::terminate:
+    case Interference::hangUp: {
+        const int number = c.interference == Interference::interrupt   ? SIGINT
+                           : c.interference == Interference::terminate ? SIGTERM
+                                                                       : SIGHUP;
+        EXPECT_EQ(shellStatus, 128 + number);
+        EXPECT_EQ(message, std::string("kelvane-cipher: interrupted by ") +
+                               (number == SIGINT    ? "SIGINT"
+                                : number == SIGTERM ? "SIGTERM"
+                                                    : "SIGHUP") +
+                               " while writing the output; nothing was written\n");
+        EXPECT_EQ(after.size(), c.before.size());
+        EXPECT_TRUE(after == c.before);
+        break;
+    }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CipherToolInterfered,
+    ::testing::Values(
+        InterferenceCase{"TwoWritersAppend", Interference::appendLines, ">>", "log start\n"},
+        InterferenceCase{"TruncatedByAnother", Interference::truncate, ">>",
+                         std::string(999'999, 'o') + "\n"},
+        InterferenceCase{"RewrittenByAnother", Interference::rewrite, ">", ""},
+        InterferenceCase{"SigintTruncatingWrite", Interference::interrupt, ">", ""},
+        InterferenceCase{"SigtermAppendingWrite", Interference::terminate, ">>", "kept\n"},
+        InterferenceCase{"SighupAppendingWrite", Interference::hangUp, ">>", "kept\n"},
+        InterferenceCase{"SigintAppendingWrite", Interference::interrupt, ">>", "kept\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kelvane::cli
