@@ -527,9 +527,12 @@
     // ---- Commands ---------------------------------------------------------
 
     // While a command works, the pointer, the buttons and aria-busy say so,
-    // and the window's controls are inert: they take no click, key, paste or
-    // drop; a message box on screen is no work. Firefox moves the focus out
-    // of an inert control, so it goes back where it was.
+    // and the window takes no click, key, paste or drop; a message box on
+    // screen is no work. The controls are inert, except the text box: Chromium
+    // takes about a third longer to lay out a long text in an inert text box,
+    // so it is read-only instead, and the listeners below drop what comes to
+    // it. Firefox moves the focus out of an inert control, so it goes back
+    // where it was.
     let busy = false;
     let focusBefore = null;
     function setBusy(on) {
@@ -537,8 +540,10 @@
         frmKelvane.setAttribute('aria-busy', String(on));
         frmKelvane.classList.toggle('busy', on);
         txtEncrypt.readOnly = on;
-        for (const control of frmKelvane.children)
-            control.inert = on;
+        for (const control of frmKelvane.children) {
+            if (control !== txtEncrypt)
+                control.inert = on;
+        }
         if (on) {
             [busySince, busyUntil] = [performance.now(), Infinity];
             if (document.activeElement !== document.body)

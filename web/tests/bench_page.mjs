@@ -123,37 +123,65 @@ function timedPress(button) {
 // The floor: how long the browser takes to give the same text box the same
 // value, from the text before the press to the text after it, until the next
 // painted frame, with the text box's wrap mode for the new text set first;
-// the text box ends as the press left it.
-function timedBare() {
+// the text box ends as the press left it. setBare() puts the text before the
+// press back and lets it be painted; timedBare() times the rest.
+function setBare() {
     const box = document.getElementById('txtEncrypt');
-    const painted = () => new Promise((resolve) =>
-        requestAnimationFrame(() => setTimeout(resolve, 0)));
     const wrapped = (text) => /(?:^|\s)\S{2001}/.test(text);
     box.classList.toggle('wrap-anywhere', wrapped(window.benchBefore));
     box.value = window.benchBefore;
-    return painted().then(() => {
-        const start = performance.now();
-        box.classList.toggle('wrap-anywhere', wrapped(window.benchAfter));
-        box.value = window.benchAfter;
-        box.setSelectionRange(0, 0);
-        box.scrollTop = 0;
-        return painted().then(() => performance.now() - start);
-    });
+    return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
 }
 
-// Returns one run of every text and command in `page` at `url`, by row name.
-async function measure(page, url, rows) {
+function timedBare() {
+    const box = document.getElementById('txtEncrypt');
+    const start = performance.now();
+    box.classList.toggle('wrap-anywhere', /(?:^|\s)\S{2001}/.test(window.benchAfter));
+    box.value = window.benchAfter;
+    box.setSelectionRange(0, 0);
+    box.scrollTop = 0;
+    return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)))
+        .then(() => performance.now() - start);
+}
+
+// Returns a function that gives the page's main-thread processor time in ms
+// so far, which a busy machine sways far less than the wall time; null
+// where the browser does not tell it (Firefox).
+async function threadClock(page, browserName) {
+    if (browserName !== 'chromium')
+        return null;
+    const session = await page.createCDPSession();
+    await session.send('Performance.enable', { timeDomain: 'threadTicks' });
+    return async () => {
+        const { metrics } = await session.send('Performance.getMetrics');
+        return 1000 * metrics.find((metric) => metric.name === 'ThreadTime').value;
+    };
+}
+
+// Adds one run of every text and command in the page at `url` to `rows`, by row name.
+async function measure(page, url, rows, clock) {
     await page.goto(url);
     await page.waitForFunction(
         () => document.getElementById('frmKelvane').getAttribute('aria-busy') === 'false');
+    const timed = async (work) => {
+        const before = clock ? await clock() : 0;
+        const result = await work();
+        return [result, clock ? await clock() - before : null];
+    };
     for (const [shape, line] of shapes) {
         for (const key of keys) {
             await page.evaluate(makeText, units, line === Infinity ? 1e12 : line, key);
             for (const command of commands) {
-                const [shown, whole, length, said] = await page.evaluate(timedPress, command);
-                const floor = shown === null ? null : await page.evaluate(timedBare);
+                const [[shown, whole, length, said], wholeThread] =
+                    await timed(() => page.evaluate(timedPress, command));
+                let floor = null;
+                let floorThread = null;
+                if (shown !== null) {
+                    await page.evaluate(setBare);
+                    [floor, floorThread] = await timed(() => page.evaluate(timedBare));
+                }
                 const name = `${shape.padEnd(18)} key ${key.padEnd(2)} ${command}`;
-                (rows[name] ??= []).push({ shown, whole, floor, length, said });
+                (rows[name] ??= []).push({ shown, whole, floor, length, said, wholeThread, floorThread });
             }
         }
     }
@@ -168,9 +196,10 @@ const ms = (value) => `${Math.round(value).toLocaleString('en')}`.padStart(6);
 
 // Prints one line a row: each page's medians side by side.
 function report(browserName, version, results) {
-    console.log(`\n${browserName} (${version}), medians of ${runs} runs, ms; 1 MiB = ${units.toLocaleString('en')} units`);
+    console.log(`\n${browserName} (${version}), medians of ${runs} runs, ms; 1 MiB = ${units.toLocaleString('en')} units;` +
+        ' thread = whole/floor in main-thread processor time (Chromium only)');
     const head = pages.map((page) =>
-        `| ${path.basename(page).slice(0, 26).padEnd(26)} shown  whole  floor whole/floor `).join('');
+        `| ${path.basename(page).slice(0, 26).padEnd(26)} shown  whole  floor whole/floor thread `).join('');
     console.log(`${'text, key, command'.padEnd(37)}${head}`);
     for (const name of Object.keys(results[0])) {
         let line = name.padEnd(37);
@@ -184,7 +213,10 @@ function report(browserName, version, results) {
             }
             const [shown, whole, floor] = ['shown', 'whole', 'floor'].map((field) =>
                 median(done.map((row) => row[field])));
-            line += `| ${' '.repeat(26)}${ms(shown)} ${ms(whole)} ${ms(floor)} ${(whole / floor).toFixed(2).padStart(11)} `;
+            const thread = done[0].wholeThread === null ? '     -'
+                : (median(done.map((row) => row.wholeThread)) /
+                   median(done.map((row) => row.floorThread))).toFixed(2).padStart(6);
+            line += `| ${' '.repeat(26)}${ms(shown)} ${ms(whole)} ${ms(floor)} ${(whole / floor).toFixed(2).padStart(11)} ${thread} `;
         }
         console.log(line);
     }
@@ -197,10 +229,11 @@ for (const browserName of browserNames.length ? browserNames : Object.keys(launc
         const version = await browser.version();
         const page = await browser.newPage();
         page.on('pageerror', (error) => console.log(`${browserName}: page error: ${error.message}`));
+        const clock = await threadClock(page, browserName);
         const results = pages.map(() => ({}));
         for (let run = 0; run < runs; ++run) {
             for (let i = 0; i < pages.length; ++i)
-                await measure(page, urls[i], results[i]);
+                await measure(page, urls[i], results[i], clock);
         }
         report(browserName, version, results);
     } catch (error) {
