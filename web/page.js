@@ -483,7 +483,7 @@
     async function showResult(result) {
         const before = snapshot();
         const wrapBefore = txtEncrypt.classList.contains('wrap-anywhere');
-        const history = { undo: undoStack.length, redo: redoStack.slice(), units: historyUnits };
+        const history = { undo: undoStack.slice(), redo: redoStack.slice(), units: historyUnits };
         const large = result.length >= largeText;
         try {
             txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(result));
@@ -510,9 +510,11 @@
             return true;
         } catch (error) {
             pendingResult = null;
-            // Steps that the bound dropped are few and old; those kept are put back.
-            undoStack.length = Math.min(undoStack.length, history.undo);
-            redoStack.splice(0, redoStack.length, ...history.redo);
+            for (const [stack, states] of [[undoStack, history.undo], [redoStack, history.redo]]) {
+                stack.length = 0;
+                for (const state of states)
+                    stack.push(state);
+            }
             historyUnits = history.units;
             if (txtEncrypt.value !== before.value)
                 restore(before);
@@ -558,12 +560,12 @@
 
     // Input that comes while the window is busy goes nowhere, nor does input
     // that was made while it was busy and reaches the page only after the
-    // work, stamped with the time it was made.
+    // work, stamped with the time it was made. The text box's context menu
+    // stays, for Copy, which takes from the whole result.
     let busySince = Infinity;
     let busyUntil = -Infinity;
     const inputEvents = ['keydown', 'keypress', 'keyup', 'beforeinput', 'paste', 'cut', 'drop',
-        'dragstart', 'pointerdown', 'mousedown', 'mouseup', 'click', 'dblclick', 'auxclick',
-        'contextmenu'];
+        'dragstart', 'pointerdown', 'mousedown', 'mouseup', 'click', 'dblclick', 'auxclick'];
     for (const type of inputEvents) {
         document.addEventListener(type, (event) => {
             const madeWhileBusy = event.timeStamp >= busySince && event.timeStamp <= busyUntil;
