@@ -98,21 +98,17 @@ reuse:
 
 # The window as one self-contained page (README, "In a browser"): the cipher
 # core compiled to WebAssembly by Debian's emscripten, tested with node and
-# in Chromium and Firefox ESR, the same tests in each, driven by puppeteer-core;
-# timed in Chromium driven through Selenium.
+# in Chromium and Firefox ESR, the same tests in each, and timed in both, all
+# driven by puppeteer-core.
 .PHONY: web web-test web-bench web-localhost
 WEB_DIR := $(BUILD_DIR)/web
 WEB_PAGE := $(WEB_DIR)/kelvane-encryptor.html
 WEB_DEPS := emscripten python3
 WEB_TEST_DEPS := chromium firefox-esr
-WEB_BENCH_DEPS := chromium chromium-driver python3-selenium
 # The accessibility checker and the browsers' driver come from npm, at the
 # versions web/tests/package-lock.json names; Debian's npm only where the
 # machine's node has none of its own.
 WEB_NPM := web/tests/node_modules/.package-lock.json
-# Debian's python3-selenium is for Debian's python3, whatever python3 is first
-# on the PATH.
-WEB_PYTHON := /usr/bin/python3
 # emcc runs its JavaScript tools with the machine's node, which finds Debian's
 # node modules (acorn) only through NODE_PATH when it is not Debian's own node.
 WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
@@ -129,9 +125,9 @@ web: deps
 	@echo "Open $(WEB_PAGE) in a browser."
 
 # The tests compare the page with kelvane-cipher, so that is built too.
-# Firefox's remote agent listens at "localhost", and Selenium (web-bench)
-# reaches chromedriver there: without that name (a minimal system without
-# /etc/hosts) they would wait and fail with no reason.
+# Firefox's remote agent listens at "localhost": without that name (a minimal
+# system without /etc/hosts) the page tests and the benchmark would wait and
+# fail with no reason.
 web-test: web-localhost web configure $(WEB_NPM)
 	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
 	@cmake --build --preset $(PRESET) --target kelvane-cipher
@@ -147,6 +143,9 @@ web-localhost:
 	    echo "error: the name localhost does not resolve, so the page tests cannot reach the browsers;" >&2; \
 	    echo "       add the line '127.0.0.1 localhost' to /etc/hosts" >&2; exit 1; }
 
-web-bench: web-localhost web
-	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_BENCH_DEPS)
-	@$(WEB_PYTHON) web/tests/bench_page.py $(WEB_PAGE)
+# WEB_BENCH_PAGES names further pages to time beside this one (say, one built
+# before a change), WEB_BENCH_RUNS how many runs the medians take.
+WEB_BENCH_RUNS ?= 3
+web-bench: web-localhost web $(WEB_NPM)
+	@./tools/install-deps.sh $(WEB_DEPS) $(WEB_TEST_DEPS)
+	@node web/tests/bench_page.mjs $(WEB_BENCH_PAGES) $(WEB_PAGE) $(WEB_BENCH_RUNS)

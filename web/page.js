@@ -22,6 +22,11 @@
     const slowWork = 1 << 23;
     // How much of a large result goes in first: more than the text box shows.
     const firstScreenful = 4096;
+    // Most units that the undo and redo history keep beside the text box's
+    // own text; the oldest steps go first, but the latest step always stays,
+    // so that a command can always be taken back. The tests lower it through
+    // the window's data-history-units attribute.
+    const historyLimit = 1 << 26;
     // The core's verdicts on a result that the page tells apart; any other
     // verdict refuses it.
     const Verdict = { replace: 0, unchanged: 1, ask: 2 };
@@ -303,16 +308,69 @@
     // deletions at a moving caret; a paste, a drop or a cut is a step of its own.
     const undoStack = [];
     const redoStack = [];
+    let historyUnits = 0; // the units that both stacks keep
     let typing = null; // the open run of typing: its kind and where its caret is
 
-    // Longest run of units without white space that is still wrapped at word
-    // boundaries: laying out a text with such runs costs the browser a third
-    // more time, and a cipher text is little else. Longer runs make the text
-    // box wrap anywhere, as the desktop window does.
-    const longRun = new RegExp(`\\S{${longRunLimit + 1}}`);
+    // Returns the most units that the history may keep.
+    function maxHistoryUnits() {
+        const lowered = Number(frmKelvane.dataset.historyUnits);
+        return Number.isInteger(lowered) && lowered >= 0 ? lowered : historyLimit;
+    }
+
+    function pushStep(stack, state) {
+        stack.push(state);
+        historyUnits += state.value.length;
+    }
+
+    // Makes `state` the newest undo step of an edit, with nothing to redo, and
+    // drops the oldest steps while the history holds more than its bound
+    // (but never the newest step).
+    function newStep(state) {
+        clearRedo();
+        pushStep(undoStack, state);
+        const limit = maxHistoryUnits();
+        let dropped = 0;
+        while (historyUnits > limit && dropped + 1 < undoStack.length)
+            historyUnits -= undoStack[dropped++].value.length;
+        if (dropped > 0)
+            undoStack.splice(0, dropped);
+    }
+
+    function popStep(stack) {
+        const state = stack.pop();
+        historyUnits -= state.value.length;
+        return state;
+    }
+
+    function clearRedo() {
+        for (const state of redoStack)
+            historyUnits -= state.value.length;
+        redoStack.length = 0;
+    }
+
+    // Returns true when `text` has a run of more than longRunLimit units
+    // without white space (as a regular expression's \s counts it). One pass
+    // over the units: a pattern such as /\S{2001}/ tries every start again
+    // and takes the text's length times its runs' length, seconds for a
+    // megabyte of short lines, and overflows Firefox's stack.
+    function hasLongRun(text) {
+        let run = 0;
+        for (let i = 0; i < text.length; ++i) {
+            const c = text.charCodeAt(i);
+            const space = c <= 0x20 ? c === 0x20 || (c >= 0x09 && c <= 0x0d)
+                : c >= 0xa0 && (c === 0xa0 || c === 0x1680 || (c >= 0x2000 && c <= 0x200a) ||
+                    c === 0x2028 || c === 0x2029 || c === 0x202f || c === 0x205f ||
+                    c === 0x3000 || c === 0xfeff);
+            if (space)
+                run = 0;
+            else if (++run > longRunLimit)
+                return true;
+        }
+        return false;
+    }
 
     function updateWrapMode() {
-        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(txtEncrypt.value));
+        txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(txtEncrypt.value));
     }
 
     const snapshot = () => ({
@@ -322,7 +380,7 @@
     });
 
     function restore(state) {
-        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(state.value));
+        txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(state.value));
         txtEncrypt.value = state.value;
         txtEncrypt.setSelectionRange(state.start, state.end);
         typing = null;
@@ -331,15 +389,15 @@
     function undo() {
         if (undoStack.length === 0)
             return;
-        redoStack.push(snapshot());
-        restore(undoStack.pop());
+        pushStep(redoStack, snapshot());
+        restore(popStep(undoStack));
     }
 
     function redo() {
         if (redoStack.length === 0)
             return;
-        undoStack.push(snapshot());
-        restore(redoStack.pop());
+        pushStep(undoStack, snapshot());
+        restore(popStep(redoStack));
     }
 
     // Returns how an edit groups with the ones before it.
@@ -363,10 +421,8 @@
         const caret = txtEncrypt.selectionStart;
         const continues = kind !== null && typing !== null && typing.kind === kind &&
             caret === txtEncrypt.selectionEnd && caret === typing.caret;
-        if (!continues) {
-            undoStack.push(snapshot());
-            redoStack.length = 0;
-        }
+        if (!continues)
+            newStep(snapshot());
         typing = { kind, caret: -1 };
     });
     txtEncrypt.addEventListener('input', (event) => {
@@ -387,11 +443,10 @@
     // Replaces the whole text of the text box as one step that Ctrl+Z takes
     // back, and shows the text from its beginning.
     function replaceText(text) {
-        undoStack.push(snapshot());
-        redoStack.length = 0;
+        newStep(snapshot());
         typing = null;
         // Switching before the text arrives spares laying the old text out again.
-        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(text));
+        txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(text));
         txtEncrypt.value = text;
         txtEncrypt.setSelectionRange(0, 0);
         txtEncrypt.scrollTop = 0;
@@ -420,61 +475,99 @@
     // long text takes the browser far longer than anything else a command
     // does, so a large result shows its first screenful first and comes in
     // whole after that frame. A text box that does not take the result whole
-    // keeps its text and history, and the promise resolves to false.
+    // keeps its text and history, and the promise resolves to false; one
+    // that throws on the way gets its text and history back, and the error
+    // goes on to the caller.
     async function showResult(result) {
         const before = snapshot();
+        const wrapBefore = txtEncrypt.classList.contains('wrap-anywhere');
+        const history = { undo: undoStack.slice(), redo: redoStack.slice(), units: historyUnits };
         const large = result.length >= largeText;
-        txtEncrypt.classList.toggle('wrap-anywhere', longRun.test(result));
-        if (large) {
-            let end = firstScreenful;
-            if (/[\uD800-\uDBFF]/.test(result[end - 1]))
-                --end;
-            pendingResult = result;
-            txtEncrypt.value = result.slice(0, end);
+        try {
+            txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(result));
+            if (large) {
+                let end = firstScreenful;
+                if (/[\uD800-\uDBFF]/.test(result[end - 1]))
+                    --end;
+                pendingResult = result;
+                txtEncrypt.value = result.slice(0, end);
+                txtEncrypt.setSelectionRange(0, 0);
+                txtEncrypt.scrollTop = 0;
+                await painted();
+            }
+            txtEncrypt.value = result;
+            pendingResult = null;
+            if (txtEncrypt.value.length !== result.length) {
+                restore(before);
+                return false;
+            }
+            newStep(before);
+            typing = null;
             txtEncrypt.setSelectionRange(0, 0);
             txtEncrypt.scrollTop = 0;
-            await painted();
+            return true;
+        } catch (error) {
+            pendingResult = null;
+            for (const [stack, states] of [[undoStack, history.undo], [redoStack, history.redo]]) {
+                stack.length = 0;
+                for (const state of states)
+                    stack.push(state);
+            }
+            historyUnits = history.units;
+            if (txtEncrypt.value !== before.value)
+                restore(before);
+            else
+                txtEncrypt.setSelectionRange(before.start, before.end);
+            txtEncrypt.classList.toggle('wrap-anywhere', wrapBefore);
+            typing = null;
+            throw error;
         }
-        txtEncrypt.value = result;
-        pendingResult = null;
-        if (txtEncrypt.value.length !== result.length) {
-            restore(before);
-            return false;
-        }
-        undoStack.push(before);
-        redoStack.length = 0;
-        typing = null;
-        txtEncrypt.setSelectionRange(0, 0);
-        txtEncrypt.scrollTop = 0;
-        // The command is at work until the browser has laid the text out.
-        if (large)
-            await painted();
-        return true;
     }
 
     // ---- Commands ---------------------------------------------------------
 
     // While a command works, the pointer, the buttons and aria-busy say so,
-    // and the text box takes no typing; a message box on screen is no work.
-    function setBusy(busy) {
-        frmKelvane.setAttribute('aria-busy', String(busy));
-        frmKelvane.classList.toggle('busy', busy);
-        txtEncrypt.readOnly = busy;
-        if (busy)
+    // and the window takes no click, key, paste or drop; a message box on
+    // screen is no work. The controls are inert, except the text box: Chromium
+    // takes about a third longer to lay out a long text in an inert text box,
+    // so it is read-only instead, and the listeners below drop what comes to
+    // it. Firefox moves the focus out of an inert control, so it goes back
+    // where it was.
+    let busy = false;
+    let focusBefore = null;
+    function setBusy(on) {
+        busy = on;
+        frmKelvane.setAttribute('aria-busy', String(on));
+        frmKelvane.classList.toggle('busy', on);
+        txtEncrypt.readOnly = on;
+        for (const control of frmKelvane.children) {
+            if (control !== txtEncrypt)
+                control.inert = on;
+        }
+        if (on) {
             [busySince, busyUntil] = [performance.now(), Infinity];
-        else
+            if (document.activeElement !== document.body)
+                focusBefore = document.activeElement;
+        } else {
             busyUntil = performance.now();
+            const lost = !document.activeElement || document.activeElement === document.body;
+            if (lost && focusBefore?.isConnected && !document.querySelector('dialog[open]'))
+                focusBefore.focus({ preventScroll: true });
+        }
     }
 
-    // Keys and clicks that come while the page cannot take them reach it
-    // only once the work is done: those made while busy are dropped by their
-    // time stamps, which tell when they were made.
+    // Input that comes while the window is busy goes nowhere, nor does input
+    // that was made while it was busy and reaches the page only after the
+    // work, stamped with the time it was made. The text box's context menu
+    // stays, for Copy, which takes from the whole result.
     let busySince = Infinity;
     let busyUntil = -Infinity;
-    for (const type of ['keydown', 'keypress', 'mousedown', 'click']) {
+    const inputEvents = ['keydown', 'keypress', 'keyup', 'beforeinput', 'paste', 'cut', 'drop',
+        'dragstart', 'pointerdown', 'mousedown', 'mouseup', 'click', 'dblclick', 'auxclick'];
+    for (const type of inputEvents) {
         document.addEventListener(type, (event) => {
-            if (event.timeStamp >= busySince && event.timeStamp <= busyUntil &&
-                !document.querySelector('dialog[open]')) {
+            const madeWhileBusy = event.timeStamp >= busySince && event.timeStamp <= busyUntil;
+            if ((busy || madeWhileBusy) && !document.querySelector('dialog[open]')) {
                 event.preventDefault();
                 event.stopImmediatePropagation();
             }
@@ -491,16 +584,26 @@
         }
     }
 
+    // Returns true when `error` says that memory or a string's length ran
+    // out: a RangeError (an InternalError in some browsers), or the core's
+    // abort when it runs out of memory.
+    function outOfMemory(error) {
+        return error instanceof RangeError || error?.name === 'InternalError' ||
+            (error instanceof WebAssembly.RuntimeError && /memory|abort/i.test(error.message));
+    }
+
     // Checks the key and the text, telling the user what is missing, and then
     // replaces the text with the whole result of the pass in one undoable
     // edit. A key text that is no key number ends the command quietly. The
     // text box keeps its text and history unless the whole result is in it,
-    // and the user is told why.
+    // and the user is told why, whatever went wrong on the way.
     async function runCommand(decrypting) {
         if (commandRunning || ended)
             return;
         commandRunning = true;
+        focusBefore = null;
         setBusy(true);
+        let focusText = false;
         try {
             let module;
             try {
@@ -512,8 +615,8 @@
             const start = startCommand(module, cboKey.value, decrypting, txtEncrypt.value === '');
             for (const id of start.messages)
                 await ask(tell(message(module, id)));
-            if (start.focusText)
-                txtEncrypt.focus();
+            // The focus moves once the window takes input again.
+            focusText = start.focusText;
             if (start.index < 0)
                 return;
             const text = txtEncrypt.value;
@@ -526,15 +629,11 @@
             } catch (error) {
                 // The core aborts when it runs out of memory and may be left
                 // half-way by anything else it throws; a fresh one serves the
-                // next command. A string too long for the browser is a
-                // RangeError (an InternalError in some browsers).
-                const tooLong = error instanceof RangeError || error?.name === 'InternalError';
-                if (!tooLong)
+                // next command. A string too long for the browser is no
+                // fault of the core.
+                if (!(error instanceof RangeError || error?.name === 'InternalError'))
                     core = new Promise((resolve) => resolve(createCore()));
-                const memory = tooLong ||
-                    (error instanceof WebAssembly.RuntimeError && /memory|abort/i.test(error.message));
-                await ask(tell(failureMessages[memory ? 1 : 0]));
-                return;
+                throw error;
             }
             if (pass.verdict === Verdict.unchanged)
                 return;
@@ -552,9 +651,26 @@
             }
             if (!await showResult(pass.result))
                 await ask(tell(failureMessages[1]));
+        } catch (error) {
+            // showResult has put the text and its history back; nothing else
+            // that throws has touched them.
+            if (failureMessages !== null && !ended) {
+                try {
+                    await ask(tell(failureMessages[outOfMemory(error) ? 1 : 0]));
+                } catch {
+                    // A page that cannot show a message box has nothing left to tell with.
+                }
+            }
         } finally {
+            // The command is at work until the browser has laid the text out;
+            // input made during the work reaches the page in the frame after
+            // it, and finds the window still busy.
+            if (!ended)
+                await painted();
             commandRunning = false;
             setBusy(false);
+            if (focusText)
+                txtEncrypt.focus();
         }
     }
 

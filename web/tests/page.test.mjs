@@ -37,7 +37,8 @@ function within(ms, promise, message) {
 }
 
 function cli(direction, key, text) {
-    const run = spawnSync(cliPath, [direction, '--key', key], { input: Buffer.from(text, 'utf8') });
+    const run = spawnSync(cliPath, [direction, '--key', key],
+        { input: Buffer.from(text, 'utf8'), maxBuffer: 1 << 30 });
     assert.equal(run.status, 0, `${cliPath}: ${run.stderr}`);
     return run.stdout.toString('utf8');
 }
@@ -564,6 +565,113 @@ const tests = {
             }, `Run: ${'5'.repeat(run)} end`);
             assert.equal(await wrapping() !== atWords, anywhere, `a run of ${run}`);
         }
+    },
+
+    async '1 MiB of short lines, both ways, exact'(t) {
+        // Each line's cipher text is one run of hundreds of digits; a test
+        // for long runs that takes every start again once took seconds here,
+        // and overflowed Firefox's stack.
+        const rows = [['lines of 60, key 4', 60, '4'], ['lines of 200, key 10', 200, '10']];
+        for (const [name, width, key] of rows) {
+            const line = 'Meet me at noon, bring the map. '.repeat(8).slice(0, width - 1);
+            const plain = `${line}\n`.repeat(Math.ceil(524288 / width)).slice(0, 524288);
+            await t.page.$eval('#txtEncrypt', (box, text) => { box.value = text; }, plain);
+            await t.typeKey(key);
+            assert.deepEqual(await t.press('cmdEncrypt'), [], name);
+            assert.ok(await t.text() === cli('encrypt', key, plain), name);
+            assert.deepEqual(await t.press('cmdDecrypt'), [], name);
+            assert.ok(await t.text() === plain, name);
+        }
+    },
+
+    async 'a throw after the first screenful leaves text and history'(t) {
+        const { page } = t;
+        const plain = 'Busy text, 7 days a week.\n'.repeat(4000); // a large text
+        await page.type('#txtEncrypt', 'typed');
+        await page.$eval('#txtEncrypt', (box, text) => { box.value = text; }, plain);
+        await t.typeKey('4');
+        // The text box throws when the whole result comes in, and records
+        // the lengths of what it was given.
+        const cipher = cli('encrypt', '4', plain);
+        await page.$eval('#txtEncrypt', (box, whole) => {
+            const value = Object.getOwnPropertyDescriptor(HTMLTextAreaElement.prototype, 'value');
+            window.givenLengths = [];
+            Object.defineProperty(box, 'value', {
+                configurable: true,
+                get() { return value.get.call(this); },
+                set(text) {
+                    window.givenLengths.push(text.length);
+                    if (text.length === whole)
+                        throw new Error('forced');
+                    value.set.call(this, text);
+                },
+            });
+        }, cipher.length);
+        assert.deepEqual(await t.press('cmdEncrypt'), [['Kelvane Encryptor',
+            'The text could not be processed. It has been left unchanged.', ['OK'], 'OK', false]]);
+        const given = await page.evaluate(() => window.givenLengths);
+        assert.ok(given[0] < plain.length && given[1] === cipher.length, String(given));
+        assert.ok(await t.text() === plain);
+        await page.$eval('#txtEncrypt', (box) => { delete box.value; });
+        // The history is as it was: one step back is the text before the
+        // typing, and forward again the text.
+        await t.chord('z');
+        assert.equal(await t.text(), '');
+        await t.chord('y');
+        assert.ok(await t.text() === plain);
+        assert.deepEqual(await t.press('cmdEncrypt'), []);
+        assert.ok(await t.text() === cipher);
+        await t.chord('z');
+        assert.ok(await t.text() === plain);
+    },
+
+    async 'the undo history keeps its bound in units'(t) {
+        // Typing and Clear make four steps back: '', 'one', '' and 'three',
+        // 8 units. The oldest go first; the newest stays whatever the bound.
+        const rows = [[8, ['three', '', 'one', '']], [7, ['three', '', '', '']],
+            [0, ['three', 'three', 'three', 'three']]];
+        for (const [bound, expected] of rows) {
+            await t.page.goto(url);
+            await t.ready();
+            await t.page.$eval('#frmKelvane', (w, units) => { w.dataset.historyUnits = units; }, bound);
+            for (const word of ['one', 'three']) {
+                await t.page.type('#txtEncrypt', word);
+                await t.page.click('#cmdClear');
+            }
+            const seen = [];
+            for (let i = 0; i < expected.length; ++i) {
+                await t.chord('z');
+                seen.push(await t.text());
+            }
+            assert.deepEqual(seen, expected, `bound ${bound}`);
+        }
+    },
+
+    async 'no input reaches a busy window'(t) {
+        const { page } = t;
+        const plain = 'Meet me at noon, bring the map.\n'.repeat(4000); // a large text
+        await page.$eval('#txtEncrypt', (box, text) => { box.value = text; }, plain);
+        await t.typeKey('4');
+        await page.click('#txtEncrypt');
+        // Each frame comes a second late, so the command, which waits for
+        // frames, is busy while the input comes.
+        await page.evaluate(() => {
+            const frame = window.requestAnimationFrame.bind(window);
+            window.requestAnimationFrame = (callback) => setTimeout(() => frame(callback), 1000);
+            document.getElementById('cmdEncrypt').click();
+        });
+        await page.keyboard.press('x');
+        await t.chord('z');
+        await page.click('#cmdDecrypt');
+        await page.click('#cmdClear');
+        await page.click('#cboKeyArrow');
+        assert.equal(await page.$eval('#frmKelvane', (w) => w.getAttribute('aria-busy')), 'true');
+        await t.ready();
+        assert.equal(await t.shown('cboKeyList'), false);
+        assert.ok(await t.text() === cli('encrypt', '4', plain));
+        await t.chord('z');
+        assert.ok(await t.text() === plain);
+        assert.equal(await t.focused(), 'txtEncrypt');
     },
 
     async 'key list by keyboard'(t) {
