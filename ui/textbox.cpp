@@ -60,7 +60,36 @@ QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument*
 
 } // namespace
 
+const QString TextBox::unitsMimeType = QStringLiteral("application/x-kelvane-utf16");
+
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+// Returns the text of `source`: its exact units when it offers them, else its
+// plain text.
+QString TextBox::textOf(const QMimeData* source)
+{
+    if (source->hasFormat(unitsMimeType)) {
+        const QByteArray bytes = source->data(unitsMimeType);
+        if (bytes.size() % 2 == 0)
+            return QString(reinterpret_cast<const QChar*>(bytes.constData()), bytes.size() / 2);
+    }
+    return source->text();
+}
+
+// Qt's own export turns a line separator into a line feed and a no-break
+// space into a space, so text moved through the clipboard, a drag or the
+// selection would change its cipher text. Here the selection goes out unit
+// for unit, only its paragraph breaks as line feeds, as the commands read it.
+QMimeData* TextBox::createMimeDataFromSelection() const
+{
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    auto* data = new QMimeData;
+    data->setData(unitsMimeType, QByteArray(reinterpret_cast<const char*>(text.constData()),
+                                            text.size() * qsizetype{sizeof(QChar)}));
+    data->setText(text);
+    return data;
+}
 
 // Returns true when putting `text` in place of the units from `start` to
 // `end` would make a line longer than maxLineLength().
@@ -90,21 +119,22 @@ bool TextBox::makesLongLine(qsizetype start, qsizetype end, QStringView text) co
 
 bool TextBox::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText() && QPlainTextEdit::canInsertFromMimeData(source);
+    return source->hasFormat(unitsMimeType) ||
+           (source->hasText() && QPlainTextEdit::canInsertFromMimeData(source));
 }
 
-// Takes in the plain text of a paste or a drop, as one undoable edit. Qt's
-// own way would read a source that offers Markdown first as Markdown, and
-// change the text; and it would take in a line too long to show, which the
-// text box then shows as empty. Nothing thrown leaves here.
+// Takes in the exact units or the plain text of a paste or a drop, as one
+// undoable edit. Qt's own way would read a source that offers Markdown first
+// as Markdown, and change the text; and it would take in a line too long to
+// show, which the text box then shows as empty. Nothing thrown leaves here.
 void TextBox::insertFromMimeData(const QMimeData* source)
 {
-    if (isReadOnly() || !source || !source->hasText())
+    if (isReadOnly() || !source || !canInsertFromMimeData(source))
         return;
     QTextCursor cursor = textCursor();
     bool editOpen = false;
     try {
-        const QString text = source->text();
+        const QString text = textOf(source);
         if (refuseIfLong(makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), text)))
             return;
         cursor.beginEditBlock();
@@ -112,6 +142,7 @@ void TextBox::insertFromMimeData(const QMimeData* source)
         cursor.insertText(text);
         cursor.endEditBlock();
         editOpen = false;
+        dropRefused_ = false;
         setTextCursor(cursor);
         ensureCursorVisible();
     } catch (...) {
@@ -137,18 +168,32 @@ bool TextBox::movesWithin(const QDropEvent* event) const
 // Moving text within the text box first removes it, which joins the lines on
 // either side of it, and then inserts it at the drop point, in one edit. A
 // move that would make a line too long is refused before anything changes.
+// Qt accepts a drop whether or not its text was taken in; a drop that was
+// not is reported as ignored, so that the source keeps a text that it was
+// told to move.
 void TextBox::dropEvent(QDropEvent* event)
 {
-    if (!isReadOnly() && movesWithin(event) && event->mimeData()->hasText() &&
+    if (!isReadOnly() && movesWithin(event) && canInsertFromMimeData(event->mimeData()) &&
         refuseIfLong(moveMakesLongLine(cursorForPosition(event->position().toPoint()).position(),
-                                       event->mimeData()->text()))) {
-        event->ignore();
-        // Takes away the drop point that the drag showed.
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(viewport(), &leave);
+                                       textOf(event->mimeData())))) {
+        ignoreDrop(event);
         return;
     }
+    dropRefused_ = true;
     QPlainTextEdit::dropEvent(event);
+    if (dropRefused_)
+        ignoreDrop(event);
+    dropRefused_ = false;
+}
+
+// Reports `event` as ignored and takes away the drop point that the drag
+// showed.
+void TextBox::ignoreDrop(QDropEvent* event)
+{
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(viewport(), &leave);
 }
 
 // Every key that edits goes through here, so the check follows what the key
