@@ -242,6 +242,19 @@ int main(int argc, char* argv[])
     auto* encrypt = window.findChild<QPushButton*>(QStringLiteral("cmdEncrypt"));
     printShapes(window, text);
 
+    // Every edit checks how the text box must wrap; a long run elsewhere in
+    // the text must not make a key cost the whole text.
+    std::printf("\n1,000,000 short lines above a 3,000-digit run\n");
+    putText(text,
+            QStringLiteral("short line\n").repeated(1'000'000) + QString(3000, QLatin1Char('5')));
+    text->setTextCursor(QTextCursor(text->document()));
+    QApplication::processEvents();
+    constexpr int keys = 20;
+    double typed = 0;
+    for (int i = 0; i < keys; ++i)
+        typed += timeRepainted(window, [&] { QTest::keyClick(text, Qt::Key_A); });
+    report("  a letter typed at the top, mean of 20", typed / keys);
+
     // Results that cannot fit are refused from the text's size, unbuilt.
     std::printf("\n250M-character text in paragraphs of ~300, Encrypt with key 4\n");
     const QString large =
