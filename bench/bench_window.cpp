@@ -275,5 +275,10 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
     report("  a digit typed at its end, until refused",
            timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_7); }));
+    report("  Shift+Return at its end, until refused",
+           timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_Return, Qt::ShiftModifier); }));
+    QApplication::clipboard()->setText(QStringLiteral("7"));
+    report("  a digit pasted at its end (Ctrl+V), until refused",
+           timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier); }));
     return 0;
 }

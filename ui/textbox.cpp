@@ -49,6 +49,19 @@ QString unitsBetween(const QTextDocument* document, int start, int end)
     return source.selectedText();
 }
 
+// Returns the few units from `start` to `end` of `document`, its paragraph
+// breaks as U+2029, read one by one: a cursor would measure the x position
+// of each end it is set to, which lays out the whole paragraph around it and
+// takes seconds in a line of tens of millions of units.
+QString fewUnitsBetween(const QTextDocument* document, int start, int end)
+{
+    QString text;
+    text.reserve(end - start);
+    for (int position = start; position < end; ++position)
+        text += document->characterAt(position);
+    return text;
+}
+
 // Copies the units from `start` to `end` of `from` into the empty `into`, and
 // returns a cursor on `into`.
 QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument* into)
@@ -260,9 +273,9 @@ bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
     const int from = std::max(first.position(), selectionStart - context);
     const int to = std::min(last.position() + last.length() - 1, selectionEnd + context);
     const int dropped = std::max(0, selectionEnd - selectionStart - 2 * context);
-    QString text = unitsBetween(document(), from, dropped ? selectionStart + context : to);
+    QString text = fewUnitsBetween(document(), from, dropped ? selectionStart + context : to);
     if (dropped)
-        text += unitsBetween(document(), selectionEnd - context, to);
+        text += fewUnitsBetween(document(), selectionEnd - context, to);
     const QTextBlock firstCopied = document()->findBlock(from);
     const QTextBlock lastCopied = document()->findBlock(to);
     const qsizetype hiddenBefore = from - firstCopied.position();
