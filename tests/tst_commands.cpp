@@ -473,7 +473,7 @@ void TestCommands::pasteOrDrop_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("start"); // the selection that the paste replaces
     QTest::addColumn<int>("end");
-    // "paste", "drop" at the end of the first line, "markdown" (a paste), or a key
+    // "paste", "Ctrl+V", "drop" at the end of the first line, "markdown" (a paste), or a key
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("after"); // the text before, when refused
@@ -500,6 +500,12 @@ void TestCommands::pasteOrDrop_data()
     QTest::newRow("paste after a line break, up to the limit") << "abcd\nok" << 5 << 5 << "paste"
                                                                << "01234567"
                                                                << "abcd\n01234567ok";
+    QTest::newRow("Ctrl+V up to the limit") << "abcd" << 4 << 4 << "Ctrl+V"
+                                            << "efghij"
+                                            << "abcdefghij";
+    QTest::newRow("Ctrl+V one unit over the limit is refused") << "abcd" << 4 << 4 << "Ctrl+V"
+                                                               << "efghijk"
+                                                               << "abcd";
     QTest::newRow("drop up to the limit") << "abcd" << 0 << 0 << "drop"
                                           << "efghij"
                                           << "abcdefghij";
@@ -633,7 +639,10 @@ void TestCommands::pasteOrDrop()
             data->setData("text/markdown", inserted.toUtf8());
         data->setText(inserted);
         QApplication::clipboard()->setMimeData(data);
-        box->paste();
+        if (how == "Ctrl+V")
+            QTest::keySequence(box, QKeySequence::Paste);
+        else
+            box->paste();
     }
     QCoreApplication::processEvents();
 

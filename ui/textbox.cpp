@@ -4,9 +4,11 @@
 #include "textbox.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -165,6 +167,19 @@ void TextBox::insertFromMimeData(const QMimeData* source)
     }
 }
 
+// Returns true, and tells the user after the event, when pasting the
+// clipboard would make a line too long. A paste key refused here never
+// reaches Qt, which would first measure the caret in the whole line.
+bool TextBox::pasteMakesLongLine()
+{
+    const QMimeData* source = QGuiApplication::clipboard()->mimeData();
+    if (!source || !canInsertFromMimeData(source))
+        return false;
+    const QTextCursor cursor = textCursor();
+    return refuseIfLong(
+        makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), textOf(source)));
+}
+
 // Returns true, and tells the user after the event, when `tooLong`.
 bool TextBox::refuseIfLong(bool tooLong)
 {
@@ -216,6 +231,10 @@ void TextBox::ignoreDrop(QDropEvent* event)
 // on a copy of the lines it can reach.
 void TextBox::keyPressEvent(QKeyEvent* event)
 {
+    if (!isReadOnly() && event->matches(QKeySequence::Paste) && pasteMakesLongLine()) {
+        event->accept();
+        return;
+    }
     const bool keepsText = event->matches(QKeySequence::Copy) ||
                            event->matches(QKeySequence::Paste) ||
                            event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);

@@ -68,6 +68,7 @@ private:
     bool editMakesLongLine(const QEvent* event, qsizetype inserted) const;
     bool moveMakesLongLine(int at, const QString& text) const;
     bool refuseIfLong(bool tooLong);
+    bool pasteMakesLongLine();
     void ignoreDrop(QDropEvent* event);
     static QString textOf(const QMimeData* source);
 
