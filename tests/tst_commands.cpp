@@ -602,6 +602,7 @@ void TestCommands::pasteOrDrop()
     box->setTextCursor(cursor);
     const int undoSteps = box->document()->availableUndoSteps();
     std::optional<bool> dropTaken; // whether the source was told that the drop was taken
+    std::optional<bool> moveTaken; // whether the drop point was offered to the source
 
     if (how == "Backspace" || how == "Delete" || how == "x") {
         QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
@@ -630,6 +631,10 @@ void TestCommands::pasteOrDrop()
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
         QDragEnterEvent enter(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &enter);
+        // Over X11 the source learns the outcome from the answer to a move.
+        QDragMoveEvent move(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &move);
+        moveTaken = move.isAccepted();
         QDropEvent drop(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &drop);
         dropTaken = drop.isAccepted() && drop.dropAction() != Qt::IgnoreAction;
@@ -649,8 +654,10 @@ void TestCommands::pasteOrDrop()
     QCOMPARE(unitsIn(box), after);
     const bool refused = after == before;
     // A source told that its text was taken would delete it.
-    if (dropTaken)
+    if (dropTaken) {
+        QCOMPARE(*moveTaken, !refused);
         QCOMPARE(*dropTaken, !refused);
+    }
     QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
     QCOMPARE(box->document()->isRedoAvailable(), refused);
     if (refused) {

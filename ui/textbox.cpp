@@ -214,6 +214,26 @@ void TextBox::dropEvent(QDropEvent* event)
     dropRefused_ = false;
 }
 
+// Over X11 a source learns what a drop did from the answers to the drag's
+// moves, not from the drop itself: a drop point where the text would make a
+// line too long is refused already here, so that the source is told that
+// nothing was taken. Moving text within the text box, which the source
+// does not delete, is judged at the drop.
+void TextBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    QPlainTextEdit::dragMoveEvent(event);
+    if (!event->isAccepted() || isReadOnly() || movesWithin(event) ||
+        !canInsertFromMimeData(event->mimeData()))
+        return;
+    const QString text = textOf(event->mimeData());
+    // A text too short to make a long line needs no drop point.
+    if (document()->characterCount() + text.size() <= maxLineLength_)
+        return;
+    const int at = cursorForPosition(event->position().toPoint()).position();
+    if (makesLongLine(at, at, text))
+        event->ignore();
+}
+
 // Reports `event` as ignored and takes away the drop point that the drag
 // showed.
 void TextBox::ignoreDrop(QDropEvent* event)
