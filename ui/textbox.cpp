@@ -207,6 +207,7 @@ void TextBox::dropEvent(QDropEvent* event)
         ignoreDrop(event);
         return;
     }
+    draggedText_.reset();
     dropRefused_ = true;
     QPlainTextEdit::dropEvent(event);
     if (dropRefused_)
@@ -225,13 +226,27 @@ void TextBox::dragMoveEvent(QDragMoveEvent* event)
     if (!event->isAccepted() || isReadOnly() || movesWithin(event) ||
         !canInsertFromMimeData(event->mimeData()))
         return;
-    const QString text = textOf(event->mimeData());
+    // Another program hands its data over anew each time it is asked.
+    if (!draggedText_)
+        draggedText_ = textOf(event->mimeData());
     // A text too short to make a long line needs no drop point.
-    if (document()->characterCount() + text.size() <= maxLineLength_)
+    if (document()->characterCount() + draggedText_->size() <= maxLineLength_)
         return;
     const int at = cursorForPosition(event->position().toPoint()).position();
-    if (makesLongLine(at, at, text))
+    if (makesLongLine(at, at, *draggedText_))
         event->ignore();
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    draggedText_.reset();
+    QPlainTextEdit::dragEnterEvent(event);
+}
+
+void TextBox::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    draggedText_.reset();
+    QPlainTextEdit::dragLeaveEvent(event);
 }
 
 // Reports `event` as ignored and takes away the drop point that the drag

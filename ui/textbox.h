@@ -5,6 +5,7 @@
 
 #include <QPlainTextEdit>
 #include <limits>
+#include <optional>
 
 // The window's text box: a plain-text editor that hands out and takes in
 // copied, cut, dragged and selected text unit for unit, as plain text, and
@@ -55,7 +56,9 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -77,4 +80,6 @@ private:
     qsizetype maxUnits_ = defaultMaxUnits;
     // Set while a drop is handed on, cleared when its text was taken in.
     bool dropRefused_ = false;
+    // The text of the drag over the text box, once asked for.
+    std::optional<QString> draggedText_;
 };
