@@ -6,22 +6,28 @@
 // has been repainted, and how soon a result too large for the text box is
 // refused. Run with QT_QPA_PLATFORM=offscreen (make bench does).
 //
-// With --longest-line it instead lays out one line of 64 Mi digits and one of
-// 68.5 M in the text box and tells whether each shows (about a minute, 3 GB).
+// It ends with a line of 64 Mi digits, the longest that the text box takes
+// in (about a minute, 3 GB). With --table it prints only the table of the two
+// shapes of a 1 MiB text, for a profiler; with --longest-line it instead lays
+// out a line of 68.5 M digits and tells whether it shows.
 
 #include "frmkelvane.h"
+#include "textreplacer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QTimer>
+#include <array>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -72,10 +78,11 @@ QString prose(qsizetype units, qsizetype paragraph)
     return text;
 }
 
-// Returns the milliseconds from clicking `button` until a message box shows,
+// Returns the milliseconds from starting `work` until a message box shows,
 // and closes the box; prints its text and the processor time taken, which
 // other work on the machine does not lengthen.
-double timeUntilMessage(QPushButton* button)
+template <typename Work>
+double timeUntilMessage(Work&& work)
 {
     QElapsedTimer timer;
     double ms = -1;
@@ -92,7 +99,10 @@ double timeUntilMessage(QPushButton* button)
     });
     watch.start();
     timer.start();
-    button->click();
+    work();
+    // A message that comes after the event shows from the event loop.
+    while (ms < 0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return ms;
 }
 
@@ -126,6 +136,78 @@ void layOutLine(frmKelvane& window, QPlainTextEdit* text, qsizetype units)
     std::fflush(stdout);
 }
 
+// The actions of the side-by-side table, in the order timeActions() takes them.
+constexpr std::array<const char*, 8> actionNames = {
+    "paste",   "Encrypt",           "type one digit at the end", "Ctrl+Z of that digit",
+    "Decrypt", "Ctrl+Z of Decrypt", "Ctrl+Z of Encrypt",         "Ctrl+Y"};
+
+struct ShapeTimes
+{
+    std::array<double, actionNames.size()> ms{};
+    qsizetype cipherSize = 0;
+    bool restored = false;
+};
+
+// Times, until the window is repainted, each action of actionNames on `plain`:
+// pasted into the emptied text box, encrypted, a digit typed at the end and
+// taken back, decrypted, both commands undone and Encrypt redone. The keys
+// go through the window's shortcuts first, as a user's would.
+ShapeTimes timeActions(frmKelvane& window, QPlainTextEdit* text, QPushButton* clear,
+                       QPushButton* encrypt, QPushButton* decrypt, const QString& plain)
+{
+    ShapeTimes times;
+    clear->click();
+    text->document()->clearUndoRedoStacks();
+    text->setFocus();
+    QApplication::clipboard()->setText(plain);
+    std::size_t row = 0;
+    const auto time = [&](auto&& work) { times.ms[row++] = timeRepainted(window, work); };
+    time([&] { QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier); });
+    time([&] { encrypt->click(); });
+    times.cipherSize = text->document()->characterCount() - 1;
+    QTextCursor end = text->textCursor();
+    end.setPosition(text->document()->characterCount() - 1);
+    text->setTextCursor(end);
+    QApplication::processEvents();
+    time([&] { QTest::keyClick(text, Qt::Key_7); });
+    time([&] { QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier); });
+    time([&] { decrypt->click(); });
+    times.restored = TextReplacer::textOf(text->document()) == plain;
+    time([&] { QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier); });
+    time([&] { QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier); });
+    times.restored = times.restored && TextReplacer::textOf(text->document()) == plain;
+    time([&] { QTest::keyClick(text, Qt::Key_Y, Qt::ControlModifier); });
+    return times;
+}
+
+// Prints, side by side, the times of the actions of actionNames on a 1 MiB
+// text in paragraphs of ~300 characters and as one paragraph, whose cipher
+// text is one line of ~4.7M digits, and the ratio of the two.
+void printShapes(frmKelvane& window, QPlainTextEdit* text)
+{
+    auto* key = window.findChild<QComboBox*>(QStringLiteral("cboKey"));
+    auto* encrypt = window.findChild<QPushButton*>(QStringLiteral("cmdEncrypt"));
+    auto* decrypt = window.findChild<QPushButton*>(QStringLiteral("cmdDecrypt"));
+    auto* clear = window.findChild<QPushButton*>(QStringLiteral("cmdClear"));
+    key->setEditText(QStringLiteral("4"));
+    std::printf("\n1 MiB text (524,288 characters), key 4: in paragraphs of ~300 against one "
+                "paragraph\n");
+    const ShapeTimes paragraphs =
+        timeActions(window, text, clear, encrypt, decrypt, prose(512 * 1024, 300));
+    const ShapeTimes oneParagraph =
+        timeActions(window, text, clear, encrypt, decrypt, prose(512 * 1024, 0));
+    std::printf("%-42s %12s %14s %7s\n", "action", "paragraphs", "one paragraph", "ratio");
+    for (std::size_t i = 0; i < actionNames.size(); ++i)
+        std::printf("%-42s %9.1f ms %11.1f ms %6.1fx\n", actionNames[i], paragraphs.ms[i],
+                    oneParagraph.ms[i], oneParagraph.ms[i] / paragraphs.ms[i]);
+    std::printf("restored exactly: paragraphs %s, one paragraph %s\n",
+                paragraphs.restored ? "yes" : "NO", oneParagraph.restored ? "yes" : "NO");
+    std::printf("cipher text: paragraphs %lld characters, one paragraph a line of %lld digits\n",
+                static_cast<long long>(paragraphs.cipherSize),
+                static_cast<long long>(oneParagraph.cipherSize));
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -134,8 +216,11 @@ int main(int argc, char* argv[])
     frmKelvane window;
     window.show();
     auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtEncrypt"));
+    if (argc > 1 && qstrcmp(argv[1], "--table") == 0) {
+        printShapes(window, text);
+        return 0;
+    }
     if (argc > 1 && qstrcmp(argv[1], "--longest-line") == 0) {
-        layOutLine(window, text, qsizetype{64} * 1024 * 1024);
         layOutLine(window, text, 68'500'000);
         return 0;
     }
@@ -155,34 +240,20 @@ int main(int argc, char* argv[])
 
     auto* key = window.findChild<QComboBox*>(QStringLiteral("cboKey"));
     auto* encrypt = window.findChild<QPushButton*>(QStringLiteral("cmdEncrypt"));
-    auto* decrypt = window.findChild<QPushButton*>(QStringLiteral("cmdDecrypt"));
-    struct Case
-    {
-        const char* name;
-        QString plain;
-        const char* key;
-    };
-    const Case cases[] = {
-        {"1 MiB text, paragraphs of ~300 characters, key 4", prose(512 * 1024, 300), "4"},
-        {"1 MiB text, paragraphs of ~300 characters, key 10", prose(512 * 1024, 300), "10"},
-        {"60K-character paragraph, no line break, key 4", prose(60 * 1024, 0), "4"},
-        {"60K-character paragraph, no line break, key 10", prose(60 * 1024, 0), "10"},
-    };
-    for (const Case& c : cases) {
-        std::printf("\n%s\n", c.name);
-        text->setPlainText(c.plain);
-        key->setEditText(QString::fromLatin1(c.key));
-        report("  Encrypt", timeRepainted(window, [&] { encrypt->click(); }));
-        const qsizetype cipherSize = text->document()->characterCount();
-        report("  Decrypt", timeRepainted(window, [&] { decrypt->click(); }));
-        const bool restored = text->toPlainText() == c.plain;
-        report("  Undo of Decrypt (Ctrl+Z)", timeRepainted(window, [&] { text->undo(); }));
-        report("  Undo of Encrypt (Ctrl+Z)", timeRepainted(window, [&] { text->undo(); }));
-        std::printf("  %lld characters, cipher text %lld characters, %s\n",
-                    static_cast<long long>(c.plain.size()), static_cast<long long>(cipherSize),
-                    restored && text->toPlainText() == c.plain ? "restored exactly"
-                                                               : "NOT RESTORED");
-    }
+    printShapes(window, text);
+
+    // Every edit checks how the text box must wrap; a long run elsewhere in
+    // the text must not make a key cost the whole text.
+    std::printf("\n1,000,000 short lines above a 3,000-digit run\n");
+    putText(text,
+            QStringLiteral("short line\n").repeated(1'000'000) + QString(3000, QLatin1Char('5')));
+    text->setTextCursor(QTextCursor(text->document()));
+    QApplication::processEvents();
+    constexpr int keys = 20;
+    double typed = 0;
+    for (int i = 0; i < keys; ++i)
+        typed += timeRepainted(window, [&] { QTest::keyClick(text, Qt::Key_A); });
+    report("  a letter typed at the top, mean of 20", typed / keys);
 
     // Results that cannot fit are refused from the text's size, unbuilt.
     std::printf("\n250M-character text in paragraphs of ~300, Encrypt with key 4\n");
@@ -190,10 +261,24 @@ int main(int argc, char* argv[])
         prose(300 * 1024, 300).repeated(250'000'000 / (300 * 1024) + 1).first(250'000'000);
     report("  put into the text box", timeRepainted(window, [&] { putText(text, large); }));
     key->setEditText(QStringLiteral("4"));
-    report("  until refused", timeUntilMessage(encrypt));
+    report("  until refused", timeUntilMessage([&] { encrypt->click(); }));
     std::printf("\n7M-letter line below 30 short lines, Encrypt with key 4 (70M-digit line)\n");
     putText(text,
             QStringLiteral("short line\n").repeated(30) + QString(7'000'000, QLatin1Char('x')));
-    report("  until refused", timeUntilMessage(encrypt));
+    report("  until refused", timeUntilMessage([&] { encrypt->click(); }));
+
+    std::printf("\nthe longest line the text box takes in\n");
+    layOutLine(window, text, qsizetype{64} * 1024 * 1024);
+    QTextCursor end(text->document());
+    end.setPosition(text->document()->characterCount() - 1);
+    text->setTextCursor(end);
+    QApplication::processEvents();
+    report("  a digit typed at its end, until refused",
+           timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_7); }));
+    report("  Shift+Return at its end, until refused",
+           timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_Return, Qt::ShiftModifier); }));
+    QApplication::clipboard()->setText(QStringLiteral("7"));
+    report("  a digit pasted at its end (Ctrl+V), until refused",
+           timeUntilMessage([&] { QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier); }));
     return 0;
 }

@@ -198,6 +198,8 @@ private Q_SLOTS:
     void pasteOrDrop_data();
     void pasteOrDrop();
     void dragMoveKeepsTheLineLimit();
+    void movedTextKeepsItsUnits_data();
+    void movedTextKeepsItsUnits();
     void longLinesKeepTheLimit_data();
     void longLinesKeepTheLimit();
     void undoAndRedoFromAnywhere_data();
@@ -479,7 +481,7 @@ void TestCommands::pasteOrDrop_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("start"); // the selection that the paste replaces
     QTest::addColumn<int>("end");
-    // "paste", "drop" at the end of the first line, "markdown" (a paste), or a key
+    // "paste", "Ctrl+V", "drop" at the end of the first line, "markdown" (a paste), or a key
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("after"); // the text before, when refused
@@ -510,6 +512,12 @@ void TestCommands::pasteOrDrop_data()
     QTest::newRow("paste after a line break, up to the limit") << "abcd\nok" << 5 << 5 << "paste"
                                                                << "01234567"
                                                                << "abcd\n01234567ok";
+    QTest::newRow("Ctrl+V up to the limit") << "abcd" << 4 << 4 << "Ctrl+V"
+                                            << "efghij"
+                                            << "abcdefghij";
+    QTest::newRow("Ctrl+V one unit over the limit is refused") << "abcd" << 4 << 4 << "Ctrl+V"
+                                                               << "efghijk"
+                                                               << "abcd";
     QTest::newRow("drop up to the limit") << "abcd" << 0 << 0 << "drop"
                                           << "efghij"
                                           << "abcdefghij";
@@ -605,6 +613,8 @@ void TestCommands::pasteOrDrop()
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     box->setTextCursor(cursor);
     const int undoSteps = box->document()->availableUndoSteps();
+    std::optional<bool> dropTaken; // whether the source was told that the drop was taken
+    std::optional<bool> moveTaken; // whether the drop point was offered to the source
 
     if (how == "Backspace" || how == "Delete" || how == "x") {
         QTest::keyClick(box, how == "Backspace" ? Qt::Key_Backspace
@@ -629,23 +639,37 @@ void TestCommands::pasteOrDrop()
         data.setText(inserted);
         const QPoint endOfFirstLine(box->viewport()->width() - 4, 4);
         // Qt hands a drop only to the widget that a drag entered.
-        QDragEnterEvent enter(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
+        // Another program's drag that offers to move its text.
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &enter);
-        QDropEvent drop(endOfFirstLine, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // Over X11 the source learns the outcome from the answer to a move.
+        QDragMoveEvent move(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &move);
+        moveTaken = move.isAccepted();
+        QDropEvent drop(endOfFirstLine, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(box->viewport(), &drop);
+        dropTaken = drop.isAccepted() && drop.dropAction() != Qt::IgnoreAction;
     } else {
         auto* data = new QMimeData; // the clipboard takes it
         if (how == "markdown")
             data->setData("text/markdown", inserted.toUtf8());
         data->setText(inserted);
         QApplication::clipboard()->setMimeData(data);
-        box->paste();
+        if (how == "Ctrl+V")
+            QTest::keySequence(box, QKeySequence::Paste);
+        else
+            box->paste();
     }
     QCoreApplication::processEvents();
 
     QCOMPARE(unitsIn(box), after);
     const bool refused = after == before;
+    // A source told that its text was taken would delete it.
+    if (dropTaken) {
+        QCOMPARE(*moveTaken, !refused);
+        QCOMPARE(*dropTaken, !refused);
+    }
     QCOMPARE(box->document()->availableUndoSteps() == undoSteps, refused);
     QCOMPARE(box->document()->isRedoAvailable(), refused);
     if (refused) {
@@ -756,6 +780,71 @@ void TestCommands::dragMoveKeepsTheLineLimit()
     QCOMPARE(told.size(), 1);
     box.redo();
     QCOMPARE(unitsIn(&box), "redo " + before);
+}
+
+// A text box whose selection can be dragged out by hand.
+class DraggingTextBox : public TextBox
+{
+public:
+    using TextBox::createMimeDataFromSelection;
+};
+
+void TestCommands::movedTextKeepsItsUnits_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("after"); // once the selected units are put at the end
+
+    const QString moved = QString::fromUtf16(u"a\u2028b\u00a0c\xd800");
+    const QString kept = QStringLiteral("x\ny");
+    const QString copied = "x" + moved + "\ny" + moved;
+    QTest::newRow("Ctrl+C, Ctrl+V") << "copy" << copied;
+    QTest::newRow("Ctrl+X, Ctrl+V") << "cut" << kept + moved;
+    QTest::newRow("dragged to the end as a copy") << "drag" << copied;
+    QTest::newRow("X11 primary selection, middle click") << "primary" << copied;
+}
+
+// Text that leaves the text box and comes back keeps every unit: a line
+// separator, a no-break space and a lone surrogate, which a plain-text
+// export would change, and so change the cipher text.
+void TestCommands::movedTextKeepsItsUnits()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, after);
+    if (how == "primary" && !QApplication::clipboard()->supportsSelection())
+        QSKIP("this platform has no primary selection");
+
+    DraggingTextBox box;
+    box.resize(300, 200);
+    box.show();
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    box.setPlainText(QString::fromUtf16(u"xa\u2028b\u00a0c\xd800\ny"));
+    QTextCursor cursor(box.document());
+    cursor.setPosition(1);
+    box.setTextCursor(cursor);
+    // Selected with the keyboard, which also sets the primary selection.
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(box.textCursor().selectionEnd(), 7);
+    const std::unique_ptr<QMimeData> dragged(box.createMimeDataFromSelection());
+    if (how == "cut")
+        QTest::keyClick(&box, Qt::Key_X, Qt::ControlModifier);
+    else if (how == "copy")
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    cursor.setPosition(box.document()->characterCount() - 1);
+    const QPoint end = box.cursorRect(cursor).center();
+    if (how == "drag") {
+        QDragEnterEvent enter(end, Qt::CopyAction, dragged.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box.viewport(), &enter);
+        QDropEvent drop(end, Qt::CopyAction, dragged.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box.viewport(), &drop);
+    } else if (how == "primary") {
+        QTest::mouseClick(box.viewport(), Qt::MiddleButton, Qt::NoModifier, end);
+    } else {
+        box.setTextCursor(cursor);
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    }
+    QCOMPARE(unitsIn(&box), after);
 }
 
 void TestCommands::undoAndRedoFromAnywhere_data()

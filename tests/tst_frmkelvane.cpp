@@ -388,6 +388,11 @@ void TestFrmKelvane::wrapMode_data()
         << QString(2000, '5') << 0 << "" << false;
     QTest::newRow("run grown past the limit") << QString(2000, '5') << 2000 << "5" << true;
     QTest::newRow("run of 2001 put in at once") << QString(2001, '5') << 0 << "" << true;
+    const QString twoRuns = longRun + "\n" + longRun;
+    QTest::newRow("first of two runs split") << twoRuns << 1500 << " " << true;
+    QTest::newRow("second of two runs split") << twoRuns << 4501 << " " << true;
+    QTest::newRow("both of two runs typed over") << twoRuns << -1 << "x" << false;
+    QTest::newRow("line typed below a run") << longRun + "\n" << 3001 << "short" << true;
 }
 
 void TestFrmKelvane::wrapMode()

@@ -4,9 +4,11 @@
 #include "textbox.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -49,6 +51,19 @@ QString unitsBetween(const QTextDocument* document, int start, int end)
     return source.selectedText();
 }
 
+// Returns the few units from `start` to `end` of `document`, its paragraph
+// breaks as U+2029, read one by one: a cursor would measure the x position
+// of each end it is set to, which lays out the whole paragraph around it and
+// takes seconds in a line of tens of millions of units.
+QString fewUnitsBetween(const QTextDocument* document, int start, int end)
+{
+    QString text;
+    text.reserve(end - start);
+    for (int position = start; position < end; ++position)
+        text += document->characterAt(position);
+    return text;
+}
+
 // Copies the units from `start` to `end` of `from` into the empty `into`, and
 // returns a cursor on `into`.
 QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument* into)
@@ -60,7 +75,36 @@ QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument*
 
 } // namespace
 
+const QString TextBox::unitsMimeType = QStringLiteral("application/x-kelvane-utf16");
+
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+// Returns the text of `source`: its exact units when it offers them, else its
+// plain text.
+QString TextBox::textOf(const QMimeData* source)
+{
+    if (source->hasFormat(unitsMimeType)) {
+        const QByteArray bytes = source->data(unitsMimeType);
+        if (bytes.size() % 2 == 0)
+            return QString(reinterpret_cast<const QChar*>(bytes.constData()), bytes.size() / 2);
+    }
+    return source->text();
+}
+
+// Qt's own export turns a line separator into a line feed and a no-break
+// space into a space, so text moved through the clipboard, a drag or the
+// selection would change its cipher text. Here the selection goes out unit
+// for unit, only its paragraph breaks as line feeds, as the commands read it.
+QMimeData* TextBox::createMimeDataFromSelection() const
+{
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    auto* data = new QMimeData;
+    data->setData(unitsMimeType, QByteArray(reinterpret_cast<const char*>(text.constData()),
+                                            text.size() * qsizetype{sizeof(QChar)}));
+    data->setText(text);
+    return data;
+}
 
 // Returns true when putting `text` in place of the units from `start` to
 // `end` would make a line longer than maxLineLength().
@@ -90,21 +134,22 @@ bool TextBox::makesLongLine(qsizetype start, qsizetype end, QStringView text) co
 
 bool TextBox::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText() && QPlainTextEdit::canInsertFromMimeData(source);
+    return source->hasFormat(unitsMimeType) ||
+           (source->hasText() && QPlainTextEdit::canInsertFromMimeData(source));
 }
 
-// Takes in the plain text of a paste or a drop, as one undoable edit. Qt's
-// own way would read a source that offers Markdown first as Markdown, and
-// change the text; and it would take in a line too long to show, which the
-// text box then shows as empty. Nothing thrown leaves here.
+// Takes in the exact units or the plain text of a paste or a drop, as one
+// undoable edit. Qt's own way would read a source that offers Markdown first
+// as Markdown, and change the text; and it would take in a line too long to
+// show, which the text box then shows as empty. Nothing thrown leaves here.
 void TextBox::insertFromMimeData(const QMimeData* source)
 {
-    if (isReadOnly() || !source || !source->hasText())
+    if (isReadOnly() || !source || !canInsertFromMimeData(source))
         return;
     QTextCursor cursor = textCursor();
     bool editOpen = false;
     try {
-        const QString text = source->text();
+        const QString text = textOf(source);
         if (refuseIfLong(makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), text)))
             return;
         cursor.beginEditBlock();
@@ -112,6 +157,7 @@ void TextBox::insertFromMimeData(const QMimeData* source)
         cursor.insertText(text);
         cursor.endEditBlock();
         editOpen = false;
+        dropRefused_ = false;
         setTextCursor(cursor);
         ensureCursorVisible();
     } catch (...) {
@@ -119,6 +165,19 @@ void TextBox::insertFromMimeData(const QMimeData* source)
             cursor.endEditBlock();
         QMetaObject::invokeMethod(this, &TextBox::insertFailed, Qt::QueuedConnection);
     }
+}
+
+// Returns true, and tells the user after the event, when pasting the
+// clipboard would make a line too long. A paste key refused here never
+// reaches Qt, which would first measure the caret in the whole line.
+bool TextBox::pasteMakesLongLine()
+{
+    const QMimeData* source = QGuiApplication::clipboard()->mimeData();
+    if (!source || !canInsertFromMimeData(source))
+        return false;
+    const QTextCursor cursor = textCursor();
+    return refuseIfLong(
+        makesLongLine(cursor.selectionStart(), cursor.selectionEnd(), textOf(source)));
 }
 
 // Returns true, and tells the user after the event, when `tooLong`.
@@ -137,18 +196,67 @@ bool TextBox::movesWithin(const QDropEvent* event) const
 // Moving text within the text box first removes it, which joins the lines on
 // either side of it, and then inserts it at the drop point, in one edit. A
 // move that would make a line too long is refused before anything changes.
+// Qt accepts a drop whether or not its text was taken in; a drop that was
+// not is reported as ignored, so that the source keeps a text that it was
+// told to move.
 void TextBox::dropEvent(QDropEvent* event)
 {
-    if (!isReadOnly() && movesWithin(event) && event->mimeData()->hasText() &&
+    if (!isReadOnly() && movesWithin(event) && canInsertFromMimeData(event->mimeData()) &&
         refuseIfLong(moveMakesLongLine(cursorForPosition(event->position().toPoint()).position(),
-                                       event->mimeData()->text()))) {
-        event->ignore();
-        // Takes away the drop point that the drag showed.
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(viewport(), &leave);
+                                       textOf(event->mimeData())))) {
+        ignoreDrop(event);
         return;
     }
+    draggedText_.reset();
+    dropRefused_ = true;
     QPlainTextEdit::dropEvent(event);
+    if (dropRefused_)
+        ignoreDrop(event);
+    dropRefused_ = false;
+}
+
+// Over X11 a source learns what a drop did from the answers to the drag's
+// moves, not from the drop itself: a drop point where the text would make a
+// line too long is refused already here, so that the source is told that
+// nothing was taken. Moving text within the text box, which the source
+// does not delete, is judged at the drop.
+void TextBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    QPlainTextEdit::dragMoveEvent(event);
+    if (!event->isAccepted() || isReadOnly() || movesWithin(event) ||
+        !canInsertFromMimeData(event->mimeData()))
+        return;
+    // Another program hands its data over anew each time it is asked.
+    if (!draggedText_)
+        draggedText_ = textOf(event->mimeData());
+    // A text too short to make a long line needs no drop point.
+    if (document()->characterCount() + draggedText_->size() <= maxLineLength_)
+        return;
+    const int at = cursorForPosition(event->position().toPoint()).position();
+    if (makesLongLine(at, at, *draggedText_))
+        event->ignore();
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    draggedText_.reset();
+    QPlainTextEdit::dragEnterEvent(event);
+}
+
+void TextBox::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    draggedText_.reset();
+    QPlainTextEdit::dragLeaveEvent(event);
+}
+
+// Reports `event` as ignored and takes away the drop point that the drag
+// showed.
+void TextBox::ignoreDrop(QDropEvent* event)
+{
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(viewport(), &leave);
 }
 
 // Every key that edits goes through here, so the check follows what the key
@@ -158,6 +266,10 @@ void TextBox::dropEvent(QDropEvent* event)
 // on a copy of the lines it can reach.
 void TextBox::keyPressEvent(QKeyEvent* event)
 {
+    if (!isReadOnly() && event->matches(QKeySequence::Paste) && pasteMakesLongLine()) {
+        event->accept();
+        return;
+    }
     const bool keepsText = event->matches(QKeySequence::Copy) ||
                            event->matches(QKeySequence::Paste) ||
                            event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
@@ -215,9 +327,9 @@ bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
     const int from = std::max(first.position(), selectionStart - context);
     const int to = std::min(last.position() + last.length() - 1, selectionEnd + context);
     const int dropped = std::max(0, selectionEnd - selectionStart - 2 * context);
-    QString text = unitsBetween(document(), from, dropped ? selectionStart + context : to);
+    QString text = fewUnitsBetween(document(), from, dropped ? selectionStart + context : to);
     if (dropped)
-        text += unitsBetween(document(), selectionEnd - context, to);
+        text += fewUnitsBetween(document(), selectionEnd - context, to);
     const QTextBlock firstCopied = document()->findBlock(from);
     const QTextBlock lastCopied = document()->findBlock(to);
     const qsizetype hiddenBefore = from - firstCopied.position();

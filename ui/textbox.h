@@ -5,10 +5,11 @@
 
 #include <QPlainTextEdit>
 #include <limits>
+#include <optional>
 
-// The window's text box: a plain-text editor that takes in pasted and dropped
-// text as plain text, unit for unit, and refuses text that would make a line
-// longer than it can show.
+// The window's text box: a plain-text editor that hands out and takes in
+// copied, cut, dragged and selected text unit for unit, as plain text, and
+// refuses text that would make a line longer than it can show.
 class TextBox : public QPlainTextEdit
 {
     Q_OBJECT
@@ -23,6 +24,11 @@ public:
     // The text box counts positions in ints, and its undo history keeps the
     // text that a command replaces beside the result: both together must fit.
     static constexpr qsizetype defaultMaxUnits = std::numeric_limits<int>::max() - 1;
+
+    // The MIME type of the exact UTF-16 units, in the machine's byte order,
+    // that the text box offers beside text/plain and prefers to take in:
+    // a lone surrogate does not survive UTF-8.
+    static const QString unitsMimeType;
 
     explicit TextBox(QWidget* parent = nullptr);
 
@@ -47,8 +53,12 @@ Q_SIGNALS:
     void insertFailed();
 
 protected:
+    QMimeData* createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -62,7 +72,14 @@ private:
     bool editMakesLongLine(const QEvent* event, qsizetype inserted) const;
     bool moveMakesLongLine(int at, const QString& text) const;
     bool refuseIfLong(bool tooLong);
+    bool pasteMakesLongLine();
+    void ignoreDrop(QDropEvent* event);
+    static QString textOf(const QMimeData* source);
 
     qsizetype maxLineLength_ = defaultMaxLineLength;
     qsizetype maxUnits_ = defaultMaxUnits;
+    // Set while a drop is handed on, cleared when its text was taken in.
+    bool dropRefused_ = false;
+    // The text of the drag over the text box, once asked for.
+    std::optional<QString> draggedText_;
 };

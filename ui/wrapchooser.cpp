@@ -9,17 +9,17 @@
 
 namespace {
 
-// Returns true when a block from `first` to `last`, both included, holds a
-// long run.
-bool hasLongRun(QTextBlock first, const QTextBlock& last)
+// Returns the first block from `first` to `last`, both included, that holds a
+// long run, or an invalid block.
+QTextBlock longRunBlock(QTextBlock first, const QTextBlock& last)
 {
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
         if (block.length() > WrapChooser::longRunLimit && WrapChooser::hasLongRun(block.text()))
-            return true;
+            return block;
         if (block == last)
             break;
     }
-    return false;
+    return {};
 }
 
 // Returns the wrap mode that lays `longRun` text out in linear time.
@@ -56,16 +56,25 @@ void WrapChooser::prepareFor(QStringView text)
         textBox_->setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
-// Only the changed blocks are searched, except while wrapping anywhere, when
-// the change may have removed the last long run.
+// Blocks outside the change are as they were: while the known long run lies
+// outside it, nothing is searched; else the changed blocks are, and the whole
+// text only when the known run is gone from them.
 void WrapChooser::update(int position, int /*charsRemoved*/, int charsAdded)
 {
     const QTextDocument* document = textBox_->document();
-    const bool anywhere = textBox_->wordWrapMode() == QTextOption::WrapAnywhere;
-    const bool longRun = anywhere ? ::hasLongRun(document->begin(), document->lastBlock())
-                                  : ::hasLongRun(document->findBlock(position),
-                                                 document->findBlock(position + charsAdded));
-    const QTextOption::WrapMode mode = wrapModeFor(longRun);
+    const QTextBlock first = document->findBlock(position);
+    QTextBlock last = document->findBlock(position + charsAdded);
+    if (!last.isValid())
+        last = document->lastBlock();
+    const int changedEnd = last.position() + last.length() - 1;
+    const bool known = !longRun_.isNull();
+    if (!known || (longRun_.position() >= first.position() && longRun_.position() <= changedEnd)) {
+        QTextBlock found = longRunBlock(first, last);
+        if (!found.isValid() && known)
+            found = longRunBlock(document->begin(), document->lastBlock());
+        longRun_ = found.isValid() ? QTextCursor(found) : QTextCursor();
+    }
+    const QTextOption::WrapMode mode = wrapModeFor(!longRun_.isNull());
     if (mode != textBox_->wordWrapMode())
         textBox_->setWordWrapMode(mode);
 }

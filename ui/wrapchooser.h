@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QStringView>
+#include <QTextCursor>
 #include <kelvane/frontend.h>
 
 class QPlainTextEdit;
@@ -13,6 +14,9 @@ class QPlainTextEdit;
 // end of a run without white space for every line it wraps, so wrapping a long
 // run at word boundaries costs time quadratic in its length; while the text
 // holds such a run, the text box wraps anywhere, which costs linear time.
+// It keeps a cursor on one paragraph known to hold a long run, which the
+// document moves along with its edits: an edit elsewhere needs no search, and
+// the whole text is searched only when that paragraph's run may be gone.
 class WrapChooser : public QObject
 {
     Q_OBJECT
@@ -37,4 +41,6 @@ private:
     void update(int position, int charsRemoved, int charsAdded);
 
     QPlainTextEdit* textBox_;
+    // At the start of a paragraph that holds a long run; null when none does.
+    QTextCursor longRun_;
 };
