@@ -93,15 +93,14 @@ int kelvane_start_command(const char16_t* key, std::size_t length, int decrypt, 
 }
 
 // Returns, as JSON in UTF-8, what the page shows and does alike with the
-// window: the banner's credit line and step in milliseconds, the busy
-// threshold and the long-run wrap limit in units, and the key list. The
+// window: the banner's credit line and step in milliseconds, the long-run
+// wrap limit in units, and the key list. The
 // page's build writes it into the page.
 const char* kelvane_page_constants()
 {
     std::string json = "{\"bannerText\":\"";
     json += kelvane::bannerText; // ASCII without quotes or backslashes
     json += "\",\"bannerStepMilliseconds\":" + std::to_string(kelvane::bannerStepMilliseconds);
-    json += ",\"busyTextUnits\":" + std::to_string(kelvane::busyTextUnits);
     json += ",\"longRunLimit\":" + std::to_string(kelvane::longRunLimit);
     json += ",\"keyNumbers\":[";
     for (const std::u16string_view key : kelvane::keyNumbers) {

@@ -9,17 +9,19 @@
 (() => {
     // What the page shows and does alike with the window, as the core gives it
     // (the page's build writes it in): the credit line, its step in
-    // milliseconds, the key list, the longest run without white space that
-    // still wraps at word boundaries, and the busy threshold: from this many
-    // units on, a command shows the busy look before it starts and puts the
-    // first screenful of its result in before the whole of it.
+    // milliseconds, the key list and the longest run without white space that
+    // still wraps at word boundaries.
     const {
         bannerText, bannerStepMilliseconds: bannerInterval, keyNumbers, longRunLimit,
-        busyTextUnits: largeText,
     } = JSON.parse(document.getElementById('coreConstants').textContent);
     // From this many units on, the core's work is long enough for the busy
     // look to show before it; before that, it shows with the result.
     const slowWork = 1 << 23;
+    // Results longer than this many units (1 MiB) show their first screenful
+    // first. Both browsers lay out a result of up to 1 MiB, of any shape, in
+    // one frame well within the 300 ms a result may take to show, and the
+    // frame that a first screenful costs would come on top of that.
+    const wholeAtOnce = 1 << 19;
     // How much of a large result goes in first: more than the text box shows.
     const firstScreenful = 4096;
     // Most units that the undo and redo history keep beside the text box's
@@ -473,8 +475,8 @@
     // Puts `result` in place of the text as one step that Ctrl+Z takes back,
     // and resolves to true once it is wholly in the text box. Laying out a
     // long text takes the browser far longer than anything else a command
-    // does, so a large result shows its first screenful first and comes in
-    // whole after that frame. A text box that does not take the result whole
+    // does, so a result of more than 1 MiB shows its first screenful first
+    // and comes in whole after that frame. A text box that does not take the result whole
     // keeps its text and history, and the promise resolves to false; one
     // that throws on the way gets its text and history back, and the error
     // goes on to the caller.
@@ -482,7 +484,7 @@
         const before = snapshot();
         const wrapBefore = txtEncrypt.classList.contains('wrap-anywhere');
         const history = { undo: undoStack.slice(), redo: redoStack.slice(), units: historyUnits };
-        const large = result.length >= largeText;
+        const large = result.length > wholeAtOnce;
         try {
             txtEncrypt.classList.toggle('wrap-anywhere', hasLongRun(result));
             if (large) {

@@ -584,6 +584,33 @@ const tests = {
         }
     },
 
+    async 'a result of up to 1 MiB goes in at once, a longer one first screenful first'(t) {
+        // The lengths the text box is given show whether a first screenful went in first.
+        const rows = [['1 MiB', 524288, false], ['1 MiB and one unit', 524289, true]];
+        for (const [name, units, firstScreenful] of rows) {
+            const plain = 'Meet me at noon.\n'.repeat(Math.ceil(units / 17)).slice(0, units);
+            await t.page.$eval('#txtEncrypt', (box, text) => {
+                box.value = text;
+                const value = Object.getOwnPropertyDescriptor(HTMLTextAreaElement.prototype, 'value');
+                window.givenLengths = [];
+                Object.defineProperty(box, 'value', {
+                    configurable: true,
+                    get() { return value.get.call(this); },
+                    set(given) { window.givenLengths.push(given.length); value.set.call(this, given); },
+                });
+            }, cli('encrypt', '4', plain));
+            await t.typeKey('4');
+            assert.deepEqual(await t.press('cmdDecrypt'), [], name);
+            const given = await t.page.evaluate(() => window.givenLengths);
+            await t.page.$eval('#txtEncrypt', (box) => { delete box.value; });
+            assert.ok(await t.text() === plain, name);
+            assert.equal(given.length === 2 && given[0] < units && given[1] === units, firstScreenful,
+                `${name}: ${given}`);
+            if (!firstScreenful)
+                assert.deepEqual(given, [units], name);
+        }
+    },
+
     async 'a throw after the first screenful leaves text and history'(t) {
         const { page } = t;
         const plain = 'Busy text, 7 days a week.\n'.repeat(4000); // a large text
