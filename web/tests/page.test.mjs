@@ -766,8 +766,8 @@ const tests = {
     },
 
     async 'a plain message without JavaScript or without WebAssembly'(t) {
-        const message = 'Kelvane Encryptor cannot run here: it needs JavaScript and WebAssembly, ' +
-            'and this browser has one of them turned off.';
+        const message = 'Kelvane Encryptor cannot run here: it needs JavaScript and WebAssembly ' +
+            'with SIMD, and this browser lacks one of them or has it turned off.';
         for (const setting of ['noWasm', 'noScript']) {
             const other = await t.open(setting);
             try {
