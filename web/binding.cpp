@@ -18,6 +18,11 @@ namespace {
 
 // The last result, kept until the page has copied it out.
 std::u16string lastResult;
+// The last result in bytes, while every unit of it is ASCII.
+std::string lastAscii;
+// The text box's text as the last result that went into it left it, kept so
+// that a command on the same text need not copy it in again.
+std::u16string keptText;
 // The last message text or title asked for, kept until the next.
 std::string lastMessage;
 
@@ -164,10 +169,48 @@ const char16_t* kelvane_result()
     return lastResult.data();
 }
 
+// Returns the units of the last result as bytes, when every unit of it is
+// ASCII, and nullptr otherwise; the bytes are then the result's UTF-8, which
+// a browser decodes many times faster than UTF-16. They stay until
+// kelvane_release_result() or kelvane_keep_result().
+const char* kelvane_result_ascii()
+{
+    // Two passes without an early exit, over plain pointers, which the
+    // compiler turns into vector operations.
+    const char16_t* units = lastResult.data();
+    const std::size_t length = lastResult.size();
+    char16_t all = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        all |= units[i];
+    if (all >= 0x80)
+        return nullptr;
+    lastAscii.resize(length);
+    char* bytes = lastAscii.data();
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>(units[i]);
+    return bytes;
+}
+
 // Frees the last result.
 void kelvane_release_result()
 {
     std::u16string().swap(lastResult);
+    std::string().swap(lastAscii);
+}
+
+// Keeps the last result as the text box's text, in place of the text kept
+// before, and returns its units, which stay until kelvane_release_kept().
+const char16_t* kelvane_keep_result()
+{
+    keptText = std::move(lastResult);
+    kelvane_release_result();
+    return keptText.data();
+}
+
+// Frees the kept text.
+void kelvane_release_kept()
+{
+    std::u16string().swap(keptText);
 }
 
 // Returns 1 when the text comes back exactly after encryption and decryption

@@ -150,8 +150,10 @@
 
     // Returns the `length` units at `address` as a string. A text decoder is
     // fastest, but replaces lone surrogates, so it only reads texts that the
-    // caller knows to be well formed; otherwise the units are copied as they are.
+    // caller knows to be well formed; otherwise the units are copied as they
+    // are.
     const utf16 = new TextDecoder('utf-16le', { ignoreBOM: true });
+    const utf8 = new TextDecoder('utf-8', { ignoreBOM: true });
 
     function readUnits(module, address, length, wellFormed) {
         const units = module.HEAPU16.subarray(address >>> 1, (address >>> 1) + length);
@@ -182,6 +184,34 @@
         }
     }
 
+    // The text box's text as the core holds it since the last result went
+    // in ({module, text, address}), or null. Decrypting a cipher text that
+    // the page has just made is the most common command of all, and copying
+    // its millions of units back in, one at a time, took longer than the
+    // pass; a text that a browser's bulk encoder copies is no faster there.
+    let kept = null;
+
+    // Makes the result that `module` holds the kept text; `result` is its string.
+    function keepResult(module, result) {
+        kept = { module, text: result, address: module._kelvane_keep_result() };
+    }
+
+    // Lets the core free the kept text (a core that was replaced goes whole).
+    function forgetKept(module) {
+        if (kept !== null && kept.module === module)
+            module._kelvane_release_kept();
+        kept = null;
+    }
+
+    // Runs `work(address)` with the text box's `text` in the core's memory:
+    // the kept text when it is the same string, unit for unit, else a copy.
+    function withText(module, text, work) {
+        if (kept !== null && kept.module === module && kept.text === text)
+            return work(kept.address);
+        forgetKept(module);
+        return withUnits(module, text, work);
+    }
+
     // Returns what a press finds before any work: the messages to tell, in
     // order, whether the focus then moves into the text box, and the
     // codebook's index (-1: the command ends quietly).
@@ -197,10 +227,12 @@
     }
 
     // Returns the core's verdict on `text` run through codebook `index`, with
-    // the result when it may replace the text. A result that did not come out
-    // whole is a RangeError, as a string too long for the browser is.
+    // the result when it may replace the text; the core then still holds the
+    // result, for keepResult() or _kelvane_release_result(). A result that did
+    // not come out whole is a RangeError, as a string too long for the
+    // browser is.
     function runPass(module, text, index, decrypting) {
-        return withUnits(module, text, (address) => {
+        return withText(module, text, (address) => {
             // A cipher text's length is known before it is built, and one too
             // large for a string is refused without building it.
             if (!decrypting) {
@@ -213,18 +245,24 @@
             const length = module._kelvane_transform(address, text.length, index, direction);
             if (length < 0)
                 throw new Error('no such codebook');
+            let held = false;
             try {
                 const verdict = module._kelvane_judge_result(address, text.length, index,
                     direction, maxUnits());
                 if (verdict !== Verdict.replace && verdict !== Verdict.ask)
                     return { verdict };
-                const result = readUnits(module, module._kelvane_result(), length,
-                    isWellFormed(text));
+                // A result all in ASCII comes as bytes, whose UTF-8 decodes
+                // many times faster than UTF-16.
+                const ascii = module._kelvane_result_ascii();
+                const result = ascii ? utf8.decode(module.HEAPU8.subarray(ascii, ascii + length))
+                    : readUnits(module, module._kelvane_result(), length, isWellFormed(text));
                 if (typeof result !== 'string' || result.length !== length)
                     throw new RangeError('the result did not come out whole');
+                held = true;
                 return { verdict, result };
             } finally {
-                module._kelvane_release_result();
+                if (!held)
+                    module._kelvane_release_result();
             }
         });
     }
@@ -350,23 +388,33 @@
         redoStack.length = 0;
     }
 
+    // Returns true when the unit `c` is white space, as a regular
+    // expression's \s counts it.
+    function isSpace(c) {
+        return c <= 0x20 ? c === 0x20 || (c >= 0x09 && c <= 0x0d)
+            : c >= 0xa0 && (c === 0xa0 || c === 0x1680 || (c >= 0x2000 && c <= 0x200a) ||
+                c === 0x2028 || c === 0x2029 || c === 0x202f || c === 0x205f ||
+                c === 0x3000 || c === 0xfeff);
+    }
+
     // Returns true when `text` has a run of more than longRunLimit units
-    // without white space (as a regular expression's \s counts it). One pass
-    // over the units: a pattern such as /\S{2001}/ tries every start again
-    // and takes the text's length times its runs' length, seconds for a
-    // megabyte of short lines, and overflows Firefox's stack.
+    // without white space. A pattern such as /\S{2001}/ tries every start
+    // again and takes the text's length times its runs' length, seconds for
+    // a megabyte of short lines, and overflows Firefox's stack. Here each
+    // window of longRunLimit + 1 units is read backwards from its end: a
+    // window without white space is such a run, and otherwise no such run
+    // starts before the last white space in it, so the next window begins
+    // behind that. Plain text reads a few units per window, and no unit is
+    // read more than twice.
     function hasLongRun(text) {
-        let run = 0;
-        for (let i = 0; i < text.length; ++i) {
-            const c = text.charCodeAt(i);
-            const space = c <= 0x20 ? c === 0x20 || (c >= 0x09 && c <= 0x0d)
-                : c >= 0xa0 && (c === 0xa0 || c === 0x1680 || (c >= 0x2000 && c <= 0x200a) ||
-                    c === 0x2028 || c === 0x2029 || c === 0x202f || c === 0x205f ||
-                    c === 0x3000 || c === 0xfeff);
-            if (space)
-                run = 0;
-            else if (++run > longRunLimit)
+        const span = longRunLimit + 1;
+        for (let start = 0; start + span <= text.length;) {
+            let i = start + span - 1;
+            while (i >= start && !isSpace(text.charCodeAt(i)))
+                --i;
+            if (i < start)
                 return true;
+            start = i + 1;
         }
         return false;
     }
@@ -641,17 +689,26 @@
                 return;
             const verdictMessage = pass.verdict === Verdict.replace ? null
                 : message(module, module._kelvane_verdict_message(pass.verdict));
-            if (pass.verdict === Verdict.ask) {
-                // Digits in a plain text can be read as codes on the way back.
-                const answer = await ask(messageBox(verdictMessage.title, verdictMessage.text,
-                    ['Yes', 'No'], 'No', true));
-                if (answer !== 'Yes')
-                    return;
-            } else if (verdictMessage) {
+            if (pass.verdict !== Verdict.replace && pass.verdict !== Verdict.ask) {
                 await ask(tell(verdictMessage));
                 return;
             }
-            if (!await showResult(pass.result))
+            // The core holds the result until it is the text box's text, and
+            // keeps it then; otherwise it lets it go.
+            let shown = false;
+            try {
+                // Digits in a plain text can be read as codes on the way back.
+                if (pass.verdict === Verdict.ask && await ask(messageBox(verdictMessage.title,
+                    verdictMessage.text, ['Yes', 'No'], 'No', true)) !== 'Yes')
+                    return;
+                shown = await showResult(pass.result);
+                if (shown)
+                    keepResult(module, pass.result);
+            } finally {
+                if (!shown)
+                    module._kelvane_release_result();
+            }
+            if (!shown)
                 await ask(tell(failureMessages[1]));
         } catch (error) {
             // showResult has put the text and its history back; nothing else

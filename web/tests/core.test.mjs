@@ -173,6 +173,47 @@ function runChecks() {
         'The text could not be processed. It has been left unchanged.',
         'The text is too large to process. It has been left unchanged.']);
 
+    // A result all in ASCII comes out as the same units in bytes as well; up
+    // to the first unit beyond ASCII, which keeps it in units only.
+    for (const [name, text, ascii] of [['U+007F alone, the last ASCII unit', '\u007F', true],
+        ['U+0080 alone, the first unit beyond', '\u0080', false],
+        ['a cipher text ending in U+007F', 'Ab\u007F', true],
+        ['a cipher text ending in a lone surrogate', 'Ab\uDFFF', false]]) {
+        withUnits(text, (address) => {
+            const length = core._kelvane_transform(address, text.length, findCodebook('4'), 0);
+            const units = core.HEAPU16.subarray(core._kelvane_result() >>> 1).slice(0, length);
+            const bytes = core._kelvane_result_ascii();
+            assert.equal(bytes !== 0, ascii, name);
+            if (ascii)
+                assert.deepEqual([...core.HEAPU8.subarray(bytes, bytes + length)], [...units], name);
+            core._kelvane_release_result();
+        });
+        ++checks;
+    }
+    // A kept result is the text of the next pass, unit for unit, and that
+    // pass's result is kept in its place.
+    {
+        const plain = 'Grüße \uD800 at 9:30, 😀 \uDFFF!';
+        const index = findCodebook('7');
+        const cipher = transform(plain, '7', 'encrypt');
+        const unitsAt = (address, length) =>
+            String.fromCharCode(...core.HEAPU16.subarray(address >>> 1, (address >>> 1) + length));
+        let kept = withUnits(plain, (address) => {
+            core._kelvane_transform(address, plain.length, index, 0);
+            return core._kelvane_keep_result();
+        });
+        assert.equal(unitsAt(kept, cipher.length), cipher);
+        assert.equal(core._kelvane_transform(kept, cipher.length, index, 1), plain.length);
+        assert.equal(core._kelvane_judge_result(kept, cipher.length, index, 1, 1000), 0);
+        kept = core._kelvane_keep_result();
+        assert.equal(unitsAt(kept, plain.length), plain);
+        assert.equal(core._kelvane_transform(kept, plain.length, index, 0), cipher.length);
+        assert.equal(unitsAt(core._kelvane_result(), cipher.length), cipher);
+        core._kelvane_release_result();
+        core._kelvane_release_kept();
+        checks += 8;
+    }
+
     // The binding names codebooks 0 to 9 only.
     for (const index of [-1, 10]) {
         withUnits('abc', (address) => {

@@ -557,14 +557,59 @@ const tests = {
         const limit = await page.evaluate(() =>
             JSON.parse(document.getElementById('coreConstants').textContent).longRunLimit);
         const atWords = await wrapping();
-        for (const [run, anywhere] of [[limit, false], [limit + 1, true], [limit, false]]) {
+        const digits = (count) => '5'.repeat(count);
+        const rows = [
+            ['the limit, between words', `Run: ${digits(limit)} end`, false],
+            ['one more, between words', `Run: ${digits(limit + 1)} end`, true],
+            ['the limit, the whole text', digits(limit), false],
+            ['one more, the whole text', digits(limit + 1), true],
+            ['the limit, at the end', `Run: ${digits(limit)}`, false],
+            ['one more, at the start', `${digits(limit + 1)} end`, true],
+            ['one more, at the end', `Run: ${digits(limit + 1)}`, true],
+            ['two of the limit, an ideographic space between', `${digits(limit)}\u3000${digits(limit)}`, false],
+            ['two of the limit, a zero-width space between', `${digits(limit)}\u200B${digits(limit)}`, true],
+            ['runs of the limit, each kind of white space between', ['\t', '\n', '\v', '\f', '\r',
+                '\u00A0', '\u1680', '\u2000', '\u200A', '\u2028', '\u2029', '\u202F', '\u205F', '\u3000',
+                '\uFEFF'].map((space) => digits(limit) + space).join('') + digits(limit), false],
+        ];
+        for (const [name, text, anywhere] of rows) {
             // Put in as the browser puts in a paste: the new value, then its input event.
             await page.$eval('#txtEncrypt', (box, text) => {
                 box.value = text;
                 box.dispatchEvent(new InputEvent('input', { inputType: 'insertFromPaste' }));
-            }, `Run: ${'5'.repeat(run)} end`);
-            assert.equal(await wrapping() !== atWords, anywhere, `a run of ${run}`);
+            }, text);
+            assert.equal(await wrapping() !== atWords, anywhere, name);
         }
+    },
+
+    async 'Decrypt takes the text box\'s text, however it came there'(t) {
+        // The core keeps the cipher text that Encrypt put in; what counts is
+        // the text box's text, unit for unit.
+        const plain = 'Hello \uD800 wörld 😀, at noon!';
+        const decrypted = (text) => text.split(/([\uD800\uDBFF])/)
+            .map((part, i) => (i % 2 ? part : cli('decrypt', '4', part))).join('');
+        const [codeH, codeJ] = ['H', 'J'].map((c) => cli('encrypt', '4', c));
+        const rows = [
+            ['the same cipher text put in again', (cipher) => cipher, plain],
+            ['one code changed in place, the length kept', (cipher) => cipher.replace(codeH, codeJ),
+                plain.replace('H', 'J')],
+            ['a lone surrogate put into the first code', (cipher) =>
+                `${cipher.slice(0, 3)}\uDBFF${cipher.slice(3)}`, null],
+        ];
+        for (const [name, edit, expected] of rows) {
+            await t.paste(plain);
+            await t.typeKey('4');
+            assert.deepEqual(await t.press('cmdEncrypt'), [], name);
+            const cipher = edit(await t.text());
+            await t.paste(cipher);
+            assert.deepEqual(await t.press('cmdDecrypt'), [], name);
+            assert.equal(await t.text(), expected ?? decrypted(cipher), name);
+        }
+        // Taken back past the last Decrypt and paste, Encrypt's cipher text decrypts as well.
+        await t.chord('z');
+        await t.chord('z');
+        assert.deepEqual(await t.press('cmdDecrypt'), []);
+        assert.equal(await t.text(), plain, 'taken back');
     },
 
     async '1 MiB of short lines, both ways, exact'(t) {
