@@ -6,7 +6,9 @@
 // surrogates included, reaches the core and comes back as it was. The page
 // takes every message it shows from here.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <kelvane/codebook.h>
 #include <kelvane/command.h>
 #include <kelvane/frontend.h>
@@ -18,8 +20,8 @@ namespace {
 
 // The last result, kept until the page has copied it out.
 std::u16string lastResult;
-// The last result in bytes, while every unit of it is ASCII.
-std::string lastAscii;
+// The last result in bytes, while every unit of it is ASCII (malloc'd).
+char* lastAscii = nullptr;
 // The text box's text as the last result that went into it left it, kept so
 // that a command on the same text need not copy it in again.
 std::u16string keptText;
@@ -172,7 +174,8 @@ const char16_t* kelvane_result()
 // Returns the units of the last result as bytes, when every unit of it is
 // ASCII, and nullptr otherwise; the bytes are then the result's UTF-8, which
 // a browser decodes many times faster than UTF-16. They stay until
-// kelvane_release_result() or kelvane_keep_result().
+// kelvane_release_result() or kelvane_keep_result(). Without the memory for
+// them it returns nullptr as well, and the page reads the units.
 const char* kelvane_result_ascii()
 {
     // Two passes without an early exit, over plain pointers, which the
@@ -184,8 +187,11 @@ const char* kelvane_result_ascii()
         all |= units[i];
     if (all >= 0x80)
         return nullptr;
-    lastAscii.resize(length);
-    char* bytes = lastAscii.data();
+    std::free(lastAscii);
+    char* bytes = static_cast<char*>(std::malloc(std::max<std::size_t>(length, 1)));
+    lastAscii = bytes;
+    if (!bytes)
+        return nullptr;
     for (std::size_t i = 0; i < length; ++i)
         bytes[i] = static_cast<char>(units[i]);
     return bytes;
@@ -195,7 +201,8 @@ const char* kelvane_result_ascii()
 void kelvane_release_result()
 {
     std::u16string().swap(lastResult);
-    std::string().swap(lastAscii);
+    std::free(lastAscii);
+    lastAscii = nullptr;
 }
 
 // Keeps the last result as the text box's text, in place of the text kept

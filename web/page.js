@@ -150,8 +150,7 @@
 
     // Returns the `length` units at `address` as a string. A text decoder is
     // fastest, but replaces lone surrogates, so it only reads texts that the
-    // caller knows to be well formed; otherwise the units are copied as they
-    // are.
+    // caller knows to be well formed; otherwise the units are copied as they are.
     const utf16 = new TextDecoder('utf-16le', { ignoreBOM: true });
     const utf8 = new TextDecoder('utf-8', { ignoreBOM: true });
 
