@@ -12,6 +12,7 @@
 // out a line of 68.5 M digits and tells whether it shows.
 
 #include "frmkelvane.h"
+#include "textbox.h"
 #include "textreplacer.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -20,7 +21,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -107,7 +107,7 @@ double timeUntilMessage(Work&& work)
 }
 
 // Puts `plain` into `text` as one edit, which lays out only what the text box shows.
-void putText(QPlainTextEdit* text, const QString& plain)
+void putText(TextBox* text, const QString& plain)
 {
     text->clear();
     QTextCursor cursor(text->document());
@@ -118,7 +118,7 @@ void putText(QPlainTextEdit* text, const QString& plain)
 
 // Puts a single line of `units` digits into the text box and prints how long
 // that took, with laying it out and showing it, and whether the line shows.
-void layOutLine(frmKelvane& window, QPlainTextEdit* text, qsizetype units)
+void layOutLine(frmKelvane& window, TextBox* text, qsizetype units)
 {
     const QString digits(units, QLatin1Char('7'));
     text->clear();
@@ -152,8 +152,8 @@ struct ShapeTimes
 // pasted into the emptied text box, encrypted, a digit typed at the end and
 // taken back, decrypted, both commands undone and Encrypt redone. The keys
 // go through the window's shortcuts first, as a user's would.
-ShapeTimes timeActions(frmKelvane& window, QPlainTextEdit* text, QPushButton* clear,
-                       QPushButton* encrypt, QPushButton* decrypt, const QString& plain)
+ShapeTimes timeActions(frmKelvane& window, TextBox* text, QPushButton* clear, QPushButton* encrypt,
+                       QPushButton* decrypt, const QString& plain)
 {
     ShapeTimes times;
     clear->click();
@@ -183,7 +183,7 @@ ShapeTimes timeActions(frmKelvane& window, QPlainTextEdit* text, QPushButton* cl
 // Prints, side by side, the times of the actions of actionNames on a 1 MiB
 // text in paragraphs of ~300 characters and as one paragraph, whose cipher
 // text is one line of ~4.7M digits, and the ratio of the two.
-void printShapes(frmKelvane& window, QPlainTextEdit* text)
+void printShapes(frmKelvane& window, TextBox* text)
 {
     auto* key = window.findChild<QComboBox*>(QStringLiteral("cboKey"));
     auto* encrypt = window.findChild<QPushButton*>(QStringLiteral("cmdEncrypt"));
@@ -215,7 +215,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     frmKelvane window;
     window.show();
-    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtEncrypt"));
+    auto* text = window.findChild<TextBox*>(QStringLiteral("txtEncrypt"));
     if (argc > 1 && qstrcmp(argv[1], "--table") == 0) {
         printShapes(window, text);
         return 0;

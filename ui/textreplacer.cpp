@@ -3,16 +3,16 @@
 
 #include "textreplacer.h"
 
+#include "textbox.h"
 #include "undocheckpoint.h"
 #include "wrapchooser.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-TextReplacer::TextReplacer(QPlainTextEdit* textBox, WrapChooser* wrapChooser)
+TextReplacer::TextReplacer(TextBox* textBox, WrapChooser* wrapChooser)
     : textBox_(textBox), wrapChooser_(wrapChooser)
 {}
 
