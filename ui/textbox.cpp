@@ -29,6 +29,7 @@
 #include <QStyle>
 #include <QStyleHints>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -365,6 +366,8 @@ void TextBox::cursorChanged(const QTextCursor& old)
 void TextBox::caretMoved()
 {
     pageCursorY_.reset();
+    if (!keepVerticalX_)
+        verticalX_.reset();
 #if QT_CONFIG(accessibility)
     QAccessibleTextCursorEvent event(this, cursor_.position());
     QAccessible::updateAccessibility(&event);
@@ -456,10 +459,8 @@ qreal TextBox::verticalOffset(int topBlock, int topLine) const
     qreal offset = 0;
     if (topLine) {
         const QTextBlock block = document_->findBlockByNumber(topBlock);
-        layout_->ensureBlockLayout(block);
-        const QTextLayout* layout = block.layout();
-        if (layout && topLine <= layout->lineCount())
-            offset = layout->lineAt(topLine - 1).naturalTextRect().bottom();
+        if (block.isValid() && topLine <= layout_->lineCount(block))
+            offset = layout_->lineRect(block, topLine - 1).bottom();
     }
     if (topBlock == 0 && topLine == 0)
         offset -= document_->documentMargin();
@@ -524,23 +525,17 @@ int TextBox::hitTest(const QPointF& point) const
         block = block.previous();
         rect = layout_->blockBoundingRect(block);
     }
-    const QTextLayout* layout = block.layout();
-    int off = 0;
     const QPointF inBlock = point - offset;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const QRectF lineRect = line.naturalTextRect();
-        if (lineRect.top() > inBlock.y()) {
-            off = std::min(off, line.textStart());
-        } else if (lineRect.bottom() <= inBlock.y()) {
-            off = std::max(off, line.textStart() + line.textLength());
-        } else {
-            off = line.xToCursor(inBlock.x(), overwriteMode_ ? QTextLine::CursorOnCharacter
+    const int lines = layout_->lineCount(block);
+    const int index = layout_->lineAtY(block, inBlock.y());
+    if (index < 0)
+        return block.position();
+    if (index >= lines)
+        return block.position() + layout_->visualLine(block, lines - 1).end();
+    const VisualLine visual = layout_->visualLine(block, index);
+    return block.position() + visual.offset +
+           visual.line.xToCursor(inBlock.x(), overwriteMode_ ? QTextLine::CursorOnCharacter
                                                              : QTextLine::CursorBetweenCharacters);
-            break;
-        }
-    }
-    return block.position() + off;
 }
 
 int TextBox::cursorWidth() const
@@ -556,25 +551,27 @@ QRectF TextBox::rectForPosition(int position) const
     if (!block.isValid())
         return {};
     const QPointF blockTopLeft = blockRect(block).topLeft();
-    const QTextLayout* layout = block.layout();
     int inBlock = position - block.position();
-    if (preeditCursor_ != 0) {
+    if (preeditCursor_ != 0 && !TextBoxLayout::isLong(block)) {
+        const QTextLayout* layout = block.layout();
         const int preeditPosition = layout->preeditAreaPosition();
         if (inBlock == preeditPosition)
             inBlock += preeditCursor_;
         else if (inBlock > preeditPosition)
             inBlock += int(layout->preeditAreaText().size());
     }
-    const QTextLine line = layout->lineForTextPosition(inBlock);
-    if (!line.isValid())
+    const VisualLine visual = layout_->visualLine(block, layout_->lineOf(block, inBlock));
+    if (!visual.line.isValid())
         return {blockTopLeft.x(), blockTopLeft.y(), qreal(cursorWidth()), 10};
-    const qreal x = line.cursorToX(inBlock);
+    const QTextLine& line = visual.line;
+    const int inLine = inBlock - visual.offset;
+    const qreal x = line.cursorToX(inLine);
     qreal width = 0;
     if (overwriteMode_) {
-        if (inBlock < line.textStart() + line.textLength())
-            width = line.cursorToX(inBlock + 1) - x;
+        if (inLine < line.textStart() + line.textLength())
+            width = line.cursorToX(inLine + 1) - x;
         else
-            width = QFontMetrics(layout->font()).horizontalAdvance(QLatin1Char(' '));
+            width = QFontMetrics(visual.layout->font()).horizontalAdvance(QLatin1Char(' '));
     }
     return {blockTopLeft.x() + x, blockTopLeft.y() + line.y(), cursorWidth() + width,
             line.height()};
@@ -595,13 +592,9 @@ void TextBox::adjustScrollBars()
         int visibleFromBottom = 0;
         for (QTextBlock block = document_->lastBlock(); block.isValid(); block = block.previous()) {
             y += layout_->blockBoundingRect(block).height();
-            const QTextLayout* layout = block.layout();
-            const int lines = layout->lineCount();
+            const int lines = layout_->lineCount(block);
             if (y > visible) {
-                int line = 0;
-                while (line < lines && layout->lineAt(line).naturalTextRect().top() < y - visible)
-                    ++line;
-                visibleFromBottom += lines - line;
+                visibleFromBottom += lines - layout_->firstLineFrom(block, y - visible);
                 break;
             }
             visibleFromBottom += lines;
@@ -674,34 +667,27 @@ void TextBox::ensureVisible(int position)
     const QRectF blockArea = blockRect(block);
     if (!blockArea.isValid())
         return;
-    const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
-    if (!line.isValid())
-        return;
-    const QRectF lineRect = line.naturalTextRect().translated(blockArea.topLeft());
-    if (lineRect.bottom() >= visible.bottom()) {
+    const int lineIndex = layout_->lineOf(block, position - block.position());
+    const QRectF inBlock = layout_->lineRect(block, lineIndex);
+    const QRectF lineArea = inBlock.translated(blockArea.topLeft());
+    if (lineArea.bottom() >= visible.bottom()) {
         const qreal height = visible.height();
-        qreal h = line.naturalTextRect().bottom();
+        qreal h = inBlock.bottom();
         QTextBlock previousVisible = block;
         while (h < height && block.previous().isValid()) {
             previousVisible = block;
             block = block.previous();
             h += layout_->blockBoundingRect(block).height();
         }
-        int l = 0;
-        const int lines = block.layout()->lineCount();
         const qreal offset = verticalOffset(block.blockNumber(), 0);
-        while (l < lines) {
-            if (h - offset - block.layout()->lineAt(l).naturalTextRect().top() <= height)
-                break;
-            ++l;
-        }
-        if (l >= lines) {
+        int l = layout_->firstLineFrom(block, h - offset - height);
+        if (l >= layout_->lineCount(block)) {
             block = previousVisible;
             l = 0;
         }
         setTopBlock(block.blockNumber(), l);
-    } else if (lineRect.top() < visible.top()) {
-        setTopBlock(block.blockNumber(), line.lineNumber());
+    } else if (lineArea.top() < visible.top()) {
+        setTopBlock(block.blockNumber(), lineIndex);
     }
 }
 
@@ -746,7 +732,7 @@ void TextBox::pageUpDown(QTextCursor::MoveOperation operation, QTextCursor::Move
             lastY += verticalOffset();
             bool moved = false;
             do {
-                moved = cursor.movePosition(operation, mode);
+                moved = moveVertically(cursor, operation, mode);
             } while (moved && rectForPosition(cursor.position()).top() < lastY);
         }
     } else {
@@ -765,10 +751,8 @@ void TextBox::pageUpDown(QTextCursor::MoveOperation operation, QTextCursor::Move
         }
         int line = 0;
         if (block.isValid()) {
-            const qreal diff = visible.top() - h;
-            const int lines = block.layout()->lineCount();
-            while (line < lines && block.layout()->lineAt(line).naturalTextRect().top() < diff)
-                ++line;
+            const int lines = layout_->lineCount(block);
+            line = layout_->firstLineFrom(block, visible.top() - h);
             if (line == lines) {
                 if (block.next().isValid() && block.next() != firstVisibleBlock()) {
                     block = block.next();
@@ -784,7 +768,7 @@ void TextBox::pageUpDown(QTextCursor::MoveOperation operation, QTextCursor::Move
             lastY += verticalOffset();
             bool moved = false;
             do {
-                moved = cursor.movePosition(operation, mode);
+                moved = moveVertically(cursor, operation, mode);
             } while (moved && rectForPosition(cursor.position()).top() > lastY);
         }
     }
@@ -896,20 +880,61 @@ void TextBox::paintEvent(QPaintEvent* event)
                     selections.append(range);
                 }
             }
-            layout->draw(&painter, offset, selections, exposed);
-            if ((drawCursor && !drawCursorAsBlock) ||
-                (editable && cursorPosition < -1 && !layout->preeditAreaText().isEmpty())) {
-                int position = cursorPosition;
-                if (position < -1)
-                    position = layout->preeditAreaPosition() - (position + 2);
-                else
-                    position -= blockPosition;
-                layout->drawCursor(&painter, offset, position, cursorWidth());
+            if (TextBoxLayout::isLong(block)) {
+                drawLines(painter, block, offset, exposed, selections,
+                          drawCursor && !drawCursorAsBlock ? cursorPosition - blockPosition : -1);
+            } else {
+                drawBlock(painter, layout, offset, exposed, selections,
+                          drawCursor && !drawCursorAsBlock, cursorPosition, blockPosition);
             }
         }
         offset.ry() += rect.height();
         if (offset.y() > viewportRect.height())
             break;
+    }
+}
+
+// Draws a short paragraph, laid out whole, and the caret or the text being
+// composed in it; `cursorPosition` counts from the start of the text.
+void TextBox::drawBlock(QPainter& painter, QTextLayout* layout, const QPointF& offset,
+                        const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
+                        bool drawCursor, int cursorPosition, int blockPosition) const
+{
+    layout->draw(&painter, offset, selections, exposed);
+    if (drawCursor || (!readOnly_ && cursorPosition < -1 && !layout->preeditAreaText().isEmpty())) {
+        const int position = cursorPosition < -1
+                                 ? layout->preeditAreaPosition() - (cursorPosition + 2)
+                                 : cursorPosition - blockPosition;
+        layout->drawCursor(&painter, offset, position, cursorWidth());
+    }
+}
+
+// Draws the lines of a long paragraph that `exposed` shows, each shaped on
+// its own, and the caret at `caret` units into the paragraph, if any.
+void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPointF& offset,
+                        const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
+                        int caret) const
+{
+    const int count = layout_->lineCount(block);
+    const int first = std::max(0, layout_->lineAtY(block, exposed.top() - offset.y()));
+    const int last = std::min(count - 1, layout_->lineAtY(block, exposed.bottom() - offset.y()));
+    const int caretLine = caret >= 0 ? layout_->lineOf(block, caret) : -1;
+    for (int i = first; i <= last; ++i) {
+        const VisualLine visual = layout_->visualLine(block, i);
+        QList<QTextLayout::FormatRange> inLine;
+        for (QTextLayout::FormatRange range : selections) {
+            range.start -= visual.offset;
+            if (range.start + range.length <= 0 || range.start >= visual.line.textLength())
+                continue;
+            if (range.start < 0) {
+                range.length += range.start;
+                range.start = 0;
+            }
+            inLine.append(range);
+        }
+        visual.layout->draw(&painter, offset, inLine, exposed);
+        if (i == caretLine)
+            visual.layout->drawCursor(&painter, offset, caret - visual.offset, cursorWidth());
     }
 }
 
@@ -1060,27 +1085,176 @@ bool TextBox::moveKey(QKeyEvent* event)
     // to the end.
     if (found->select && (operation == QTextCursor::Up || operation == QTextCursor::Down)) {
         QTextBlock block = cursor_.block();
-        layout_->ensureBlockLayout(block);
-        const QTextLine line =
-            block.layout()->lineForTextPosition(cursor_.position() - block.position());
-        if (operation == QTextCursor::Up && !block.previous().isValid() && line.isValid() &&
-            line.lineNumber() == 0)
+        const int line = layout_->lineOf(block, cursor_.position() - block.position());
+        if (operation == QTextCursor::Up && !block.previous().isValid() && line == 0)
             operation = QTextCursor::Start;
-        if (operation == QTextCursor::Down && !block.next().isValid() && line.isValid() &&
-            line.lineNumber() == block.layout()->lineCount() - 1)
+        if (operation == QTextCursor::Down && !block.next().isValid() &&
+            line == layout_->lineCount(block) - 1)
             operation = QTextCursor::End;
     }
     const QTextCursor old = cursor_;
-    const bool visual = cursor_.visualNavigation();
-    cursor_.setVisualNavigation(true);
-    cursor_.movePosition(operation, mode);
-    cursor_.setVisualNavigation(visual);
+    keepVerticalX_ = operation == QTextCursor::Up || operation == QTextCursor::Down;
+    if (keepVerticalX_) {
+        moveVertically(cursor_, operation, mode);
+    } else if (!moveInLongBlock(cursor_, operation, mode)) {
+        const bool visual = cursor_.visualNavigation();
+        cursor_.setVisualNavigation(true);
+        cursor_.movePosition(operation, mode);
+        cursor_.setVisualNavigation(visual);
+    }
     ensureCursorVisible();
     if (old.position() != cursor_.position())
         caretMoved();
+    keepVerticalX_ = false;
     announceSelection(mode == QTextCursor::KeepAnchor);
     viewport()->update();
     return true;
+}
+
+// Moves `cursor` a line up or down. Qt's cursor does it within and between
+// short paragraphs; into, out of and within a long one the caret keeps its x
+// on the shaped lines, as long as Up and Down follow each other.
+bool TextBox::moveVertically(QTextCursor& cursor, QTextCursor::MoveOperation operation,
+                             QTextCursor::MoveMode mode)
+{
+    const bool down = operation == QTextCursor::Down;
+    const QTextBlock block = cursor.block();
+    const int inBlock = cursor.position() - block.position();
+    const int line = layout_->lineOf(block, inBlock);
+    QTextBlock target = block;
+    int targetLine = line + (down ? 1 : -1);
+    if (targetLine < 0) {
+        target = block.previous();
+        if (!target.isValid())
+            return false;
+        targetLine = layout_->lineCount(target) - 1;
+    } else if (targetLine >= layout_->lineCount(block)) {
+        target = block.next();
+        if (!target.isValid())
+            return false;
+        targetLine = 0;
+    }
+    if (!TextBoxLayout::isLong(block) && !TextBoxLayout::isLong(target))
+        return cursor.movePosition(operation, mode);
+    if (!verticalX_) {
+        const VisualLine from = layout_->visualLine(block, line);
+        verticalX_ = from.line.cursorToX(inBlock - from.offset);
+    }
+    const VisualLine to = layout_->visualLine(target, targetLine);
+    int position = to.offset + to.line.xToCursor(*verticalX_);
+    // The end of a wrapped line is the start of the next one.
+    if (targetLine < layout_->lineCount(target) - 1 && position >= to.end())
+        position = std::max(to.start(), to.end() - 1);
+    cursor.setPosition(target.position() + position, mode);
+    return true;
+}
+
+// Moves `cursor` by a character, a word or to an end of its line within a
+// long paragraph, from boundaries found in a window of units around it, and
+// returns true; returns false for other moves and short paragraphs, which
+// Qt's cursor makes.
+bool TextBox::moveInLongBlock(QTextCursor& cursor, QTextCursor::MoveOperation operation,
+                              QTextCursor::MoveMode mode)
+{
+    const QTextBlock block = cursor.block();
+    if (!TextBoxLayout::isLong(block))
+        return false;
+    const int position = cursor.position();
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    const int last = document_->characterCount() - 1;
+    int target = position;
+    switch (operation) {
+    case QTextCursor::Right:
+    case QTextCursor::NextCharacter:
+        target = position == blockEnd
+                     ? std::min(position + 1, last)
+                     : boundaryNear(block, position, QTextBoundaryFinder::Grapheme, true, false);
+        break;
+    case QTextCursor::Left:
+    case QTextCursor::PreviousCharacter:
+        target = position == blockStart
+                     ? std::max(position - 1, 0)
+                     : boundaryNear(block, position, QTextBoundaryFinder::Grapheme, false, false);
+        break;
+    case QTextCursor::WordRight:
+    case QTextCursor::NextWord:
+        target = position == blockEnd
+                     ? std::min(position + 1, last)
+                     : boundaryNear(block, position, QTextBoundaryFinder::Word, true, true);
+        break;
+    case QTextCursor::WordLeft:
+    case QTextCursor::PreviousWord:
+        target = position == blockStart
+                     ? std::max(position - 1, 0)
+                     : boundaryNear(block, position, QTextBoundaryFinder::Word, false, true);
+        break;
+    case QTextCursor::StartOfLine: {
+        const VisualLine line =
+            layout_->visualLine(block, layout_->lineOf(block, position - blockStart));
+        target = blockStart + line.start();
+        break;
+    }
+    case QTextCursor::EndOfLine: {
+        const int index = layout_->lineOf(block, position - blockStart);
+        const VisualLine line = layout_->visualLine(block, index);
+        target = blockStart + line.end();
+        // A wrapped line ends before the white space where it broke.
+        if (index < layout_->lineCount(block) - 1 && target > blockStart + line.start() &&
+            document_->characterAt(target - 1).isSpace())
+            --target;
+        target = std::min(target, blockEnd);
+        break;
+    }
+    default:
+        return false;
+    }
+    cursor.setPosition(target, mode);
+    return true;
+}
+
+// Returns the boundary of `type` next to `position` in `block`, forward or
+// back, looked for in a window of units; with `starts`, only the start of a
+// word counts. The window's end stands for a boundary beyond it.
+int TextBox::boundaryNear(const QTextBlock& block, int position,
+                          QTextBoundaryFinder::BoundaryType type, bool forward, bool starts) const
+{
+    constexpr int window = 1024;
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    const int from = forward ? position : std::max(blockStart, position - window);
+    const int to = forward ? std::min(blockEnd, position + window) : position;
+    const QString units = unitsBetween(document_, from, to);
+    QTextBoundaryFinder finder(type, units);
+    finder.setPosition(forward ? 0 : units.size());
+    for (;;) {
+        const qsizetype next = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+        if (next < 0)
+            return forward ? to : from;
+        if (!starts || (finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem))
+            return from + int(next);
+    }
+}
+
+// Returns the start and the end of the word at `position`, or of the white
+// space there, looked for in a window of units around it.
+std::pair<int, int> TextBox::wordAt(int position) const
+{
+    constexpr int window = 1024;
+    const QTextBlock block = document_->findBlock(position);
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    const int from = std::max(blockStart, position - window);
+    const int to = std::min(blockEnd, position + window);
+    const QString units = unitsBetween(document_, from, to);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, units);
+    finder.setPosition(position - from);
+    int start = position - from;
+    if (!finder.isAtBoundary() || position == to)
+        start = std::max<int>(0, int(finder.toPreviousBoundary()));
+    finder.setPosition(start);
+    const qsizetype end = finder.toNextBoundary();
+    return {from + start, end < 0 ? to : from + int(end)};
 }
 
 // Handles a key as a plain-text editor does: moves, selections, clipboard,
@@ -1163,16 +1337,22 @@ bool TextBox::editKey(QKeyEvent* event)
         pasteFrom(selection ? QClipboard::Selection : QClipboard::Clipboard);
     } else if (event->matches(QKeySequence::Delete)) {
         QTextCursor local = cursor_;
-        local.deleteChar();
+        if (!local.hasSelection() &&
+            moveInLongBlock(local, QTextCursor::NextCharacter, QTextCursor::KeepAnchor))
+            local.removeSelectedText();
+        else
+            local.deleteChar();
     } else if (event->matches(QKeySequence::Backspace)) {
         QTextCursor local = cursor_;
         local.deletePreviousChar();
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-        if (!cursor_.hasSelection())
+        if (!cursor_.hasSelection() &&
+            !moveInLongBlock(cursor_, QTextCursor::NextWord, QTextCursor::KeepAnchor))
             cursor_.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
         cursor_.removeSelectedText();
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        if (!cursor_.hasSelection())
+        if (!cursor_.hasSelection() &&
+            !moveInLongBlock(cursor_, QTextCursor::PreviousWord, QTextCursor::KeepAnchor))
             cursor_.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
         cursor_.removeSelectedText();
     } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
@@ -1316,8 +1496,13 @@ void TextBox::mouseDoubleClickEvent(QMouseEvent* event)
     if (position < 0)
         return;
     cursor_.setPosition(position);
-    if (cursor_.block().length() > 1)
+    if (TextBoxLayout::isLong(cursor_.block())) {
+        const auto [start, end] = wordAt(position);
+        cursor_.setPosition(start);
+        cursor_.setPosition(end, QTextCursor::KeepAnchor);
+    } else if (cursor_.block().length() > 1) {
         cursor_.select(QTextCursor::WordUnderCursor);
+    }
     wordOnDoubleClick_ = cursor_;
     tripleClickPoint_ = point.toPoint();
     tripleClickTimer_.start(QApplication::doubleClickInterval(), this);
@@ -1334,13 +1519,20 @@ void TextBox::extendWordwise(int position)
         cursor_ = wordOnDoubleClick_;
         return;
     }
-    QTextCursor word(document_);
-    word.setPosition(position);
     const bool forward = position > wordOnDoubleClick_.selectionEnd();
-    word.movePosition(forward ? QTextCursor::EndOfWord : QTextCursor::StartOfWord);
+    int end = position;
+    if (TextBoxLayout::isLong(document_->findBlock(position))) {
+        const auto [wordStart, wordEnd] = wordAt(position);
+        end = forward ? wordEnd : wordStart;
+    } else {
+        QTextCursor word(document_);
+        word.setPosition(position);
+        word.movePosition(forward ? QTextCursor::EndOfWord : QTextCursor::StartOfWord);
+        end = word.position();
+    }
     cursor_.setPosition(forward ? wordOnDoubleClick_.selectionStart()
                                 : wordOnDoubleClick_.selectionEnd());
-    cursor_.setPosition(word.position(), QTextCursor::KeepAnchor);
+    cursor_.setPosition(end, QTextCursor::KeepAnchor);
 }
 
 // Drags the selection out: a move into another program takes it out of the

@@ -6,7 +6,9 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QClipboard>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextOption>
 #include <limits>
 #include <optional>
@@ -174,10 +176,23 @@ private:
     void scrollBarAction(int action);
     void relayout();
     void autoScroll();
+    void drawBlock(QPainter& painter, QTextLayout* layout, const QPointF& offset,
+                   const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
+                   bool drawCursor, int cursorPosition, int blockPosition) const;
+    void drawLines(QPainter& painter, const QTextBlock& block, const QPointF& offset,
+                   const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
+                   int caret) const;
 
     // Editing and the caret
     void handleKey(QKeyEvent* event);
     bool moveKey(QKeyEvent* event);
+    bool moveVertically(QTextCursor& cursor, QTextCursor::MoveOperation operation,
+                        QTextCursor::MoveMode mode);
+    bool moveInLongBlock(QTextCursor& cursor, QTextCursor::MoveOperation operation,
+                         QTextCursor::MoveMode mode);
+    std::pair<int, int> wordAt(int position) const;
+    int boundaryNear(const QTextBlock& block, int position, QTextBoundaryFinder::BoundaryType type,
+                     bool forward, bool starts) const;
     bool editKey(QKeyEvent* event);
     void composeInput(QInputMethodEvent* event);
     void pasteFrom(QClipboard::Mode mode);
@@ -233,6 +248,11 @@ private:
     // The input method's text being composed, and its caret in it.
     int preeditCursor_ = 0;
     bool hideCursor_ = false;
+
+    // The caret's x that Up and Down keep in a long paragraph, while they
+    // move it.
+    std::optional<qreal> verticalX_;
+    bool keepVerticalX_ = false;
 
     // The caret's top when Page Up or Page Down last moved it.
     std::optional<qreal> pageCursorY_;

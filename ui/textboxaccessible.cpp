@@ -163,11 +163,10 @@ std::pair<int, int> TextBoxAccessible::unitAt(int offset,
     case QAccessible::ParagraphBoundary:
         return {blockStart, blockEnd};
     case QAccessible::LineBoundary: {
-        textBox()->layout_->ensureBlockLayout(block);
-        const QTextLine line = block.layout()->lineForTextPosition(offset - blockStart);
-        if (!line.isValid())
-            return {blockStart, blockEnd};
-        return {blockStart + line.textStart(), blockStart + line.textStart() + line.textLength()};
+        const TextBoxLayout* layout = textBox()->layout_;
+        const VisualLine line =
+            layout->visualLine(block, layout->lineOf(block, offset - blockStart));
+        return {blockStart + line.start(), std::min(blockEnd, blockStart + line.end())};
     }
     default:
         break;
