@@ -294,10 +294,16 @@ QTextBlock TextBox::firstVisibleBlock() const
     return document_->findBlockByNumber(topBlock_);
 }
 
+// Undo and redo set the caret inside an edit: a cursor set outside one
+// measures its x in its paragraph, which in a long paragraph means analysing
+// the whole of it anew after every change.
 void TextBox::undo()
 {
     const QTextCursor old = cursor_;
+    QTextCursor edit(document_);
+    edit.beginEditBlock();
     document_->undo(&cursor_);
+    edit.endEditBlock();
     ensureCursorVisible();
     cursorChanged(old);
 }
@@ -305,7 +311,10 @@ void TextBox::undo()
 void TextBox::redo()
 {
     const QTextCursor old = cursor_;
+    QTextCursor edit(document_);
+    edit.beginEditBlock();
     document_->redo(&cursor_);
+    edit.endEditBlock();
     ensureCursorVisible();
     cursorChanged(old);
 }
@@ -1224,7 +1233,7 @@ int TextBox::boundaryNear(const QTextBlock& block, int position,
     const int blockEnd = blockStart + block.length() - 1;
     const int from = forward ? position : std::max(blockStart, position - window);
     const int to = forward ? std::min(blockEnd, position + window) : position;
-    const QString units = unitsBetween(document_, from, to);
+    const QString units = fewUnitsBetween(document_, from, to);
     QTextBoundaryFinder finder(type, units);
     finder.setPosition(forward ? 0 : units.size());
     for (;;) {
@@ -1246,7 +1255,7 @@ std::pair<int, int> TextBox::wordAt(int position) const
     const int blockEnd = blockStart + block.length() - 1;
     const int from = std::max(blockStart, position - window);
     const int to = std::min(blockEnd, position + window);
-    const QString units = unitsBetween(document_, from, to);
+    const QString units = fewUnitsBetween(document_, from, to);
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, units);
     finder.setPosition(position - from);
     int start = position - from;
@@ -1704,7 +1713,7 @@ QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const
         return fewUnitsBetween(document_, start, end);
     case Qt::ImCurrentSelection:
         return cursor_.selectionEnd() - cursor_.selectionStart() <= 4 * around
-                   ? unitsBetween(document_, cursor_.selectionStart(), cursor_.selectionEnd())
+                   ? fewUnitsBetween(document_, cursor_.selectionStart(), cursor_.selectionEnd())
                    : QString();
     case Qt::ImAbsolutePosition:
         return cursor_.position();

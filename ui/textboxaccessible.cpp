@@ -23,9 +23,17 @@ constexpr int sentenceWindow = 8192;
 constexpr int valueLimit = 65536;
 
 // Returns the units from `start` to `end` of `document`, its paragraph breaks
-// as U+2029.
+// as U+2029. A few are read one by one: a cursor set in a long paragraph
+// would analyse the whole paragraph first.
 QString unitsBetween(const QTextDocument* document, int start, int end)
 {
+    if (end - start <= valueLimit) {
+        QString text;
+        text.reserve(end - start);
+        for (int position = start; position < end; ++position)
+            text += document->characterAt(position);
+        return text;
+    }
     QTextCursor cursor(const_cast<QTextDocument*>(document));
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);

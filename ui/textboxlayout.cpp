@@ -6,7 +6,6 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
@@ -290,11 +289,13 @@ VisualLine TextBoxLayout::visualLine(const QTextBlock& block, int index) const
         return shaped.block == key && shaped.start == start && shaped.length == end - start;
     });
     if (found == shaped_.end()) {
-        QTextCursor cursor(document());
-        cursor.setPosition(block.position() + start);
-        cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
-        auto layout = std::make_shared<QTextLayout>(cursor.selectedText(),
-                                                    document()->defaultFont(), paintDevice());
+        // Read unit by unit: a cursor set in the paragraph would analyse the
+        // whole of it first.
+        QString text;
+        text.reserve(end - start);
+        for (int position = block.position() + start; position < block.position() + end; ++position)
+            text += document()->characterAt(position);
+        auto layout = std::make_shared<QTextLayout>(text, document()->defaultFont(), paintDevice());
         QTextOption option = document()->defaultTextOption();
         option.setWrapMode(QTextOption::NoWrap);
         layout->setTextOption(option);
@@ -466,6 +467,9 @@ void TextBoxLayout::wrap(const QTextBlock& block, LongLines& lines, int fromLine
     if (startLine(from))
         return;
 
+    if (advances_.empty())
+        advances_.assign(0x10000, -1.f);
+    const float* table = advances_.data();
     int lineStart = from;
     qreal x = 0;
     int breakAt = -1;
@@ -498,12 +502,16 @@ void TextBoxLayout::wrap(const QTextBlock& block, LongLines& lines, int fromLine
                 xAtBreak = x;
                 continue;
             }
-            qreal width = 0;
-            if (QChar::isHighSurrogate(unit) && k + 1 < fragmentLength &&
-                QChar::isLowSurrogate(units[k + 1]))
-                width = pairAdvance(QChar::surrogateToUcs4(unit, units[k + 1]));
-            else if (!QChar::isLowSurrogate(unit) || !QChar::isHighSurrogate(before))
-                width = advance(unit);
+            qreal width = table[unit];
+            if (width < 0 || QChar::isSurrogate(unit)) {
+                if (QChar::isHighSurrogate(unit) && k + 1 < fragmentLength &&
+                    QChar::isLowSurrogate(units[k + 1]))
+                    width = pairAdvance(QChar::surrogateToUcs4(unit, units[k + 1]));
+                else if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(before))
+                    width = 0;
+                else
+                    width = advance(unit);
+            }
             if (x + width > available && position > lineStart && !joinsPrevious(unit, before)) {
                 int next = -1;
                 if (words && breakAt > lineStart) {

@@ -63,7 +63,7 @@ void TextReplacer::layOutShownText()
     const QAbstractTextDocumentLayout* layout = textBox_->document()->documentLayout();
     const int height = textBox_->viewport()->height();
     qreal shown = 0;
-    for (QTextBlock block = textBox_->cursorForPosition(QPoint(0, 0)).block();
-         block.isValid() && shown < height; block = block.next())
+    for (QTextBlock block = textBox_->firstVisibleBlock(); block.isValid() && shown < height;
+         block = block.next())
         shown += layout->blockBoundingRect(block).height();
 }
