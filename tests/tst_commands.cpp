@@ -214,6 +214,7 @@ private Q_SLOTS:
     void realMessageBoxes();
     void undoAndRedo_data();
     void undoAndRedo();
+    void editsInTheMiddleOfAMillionUnitLine();
     void failureLeavesTextIntact_data();
     void failureLeavesTextIntact();
     void wrongKeyThenUndo();
@@ -1170,6 +1171,46 @@ void TestCommands::undoAndRedo()
         QCOMPARE(text()->toPlainText(), states[i]);
     }
     QVERIFY(!text()->document()->isRedoAvailable());
+}
+
+// Typing, selecting with the keyboard, pasting over the selection, undoing and
+// redoing in the middle of one line of over a million units change exactly
+// the units they reach, and each step comes back whole.
+void TestCommands::editsInTheMiddleOfAMillionUnitLine()
+{
+    auto* box = text();
+    QString line;
+    line.reserve(1'100'000);
+    for (int i = 0; line.size() < 1'100'000; ++i)
+        line += QString::number(i % 997) + (i % 7 == 0 ? QStringLiteral("\u00a0") : QString());
+    box->setPlainText(line);
+    const int middle = int(line.size() / 2);
+    select(box, middle, middle);
+
+    QTest::keyClicks(box, QStringLiteral("ab"));
+    QString typed = line;
+    typed.insert(middle, QStringLiteral("ab"));
+    QCOMPARE(unitsIn(box), typed);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(box->textCursor().selectedText(), typed.mid(middle + 2, 5));
+    QApplication::clipboard()->setText(QStringLiteral("X\u2028Y"));
+    QTest::keySequence(box, QKeySequence::Paste);
+    QString pasted = typed;
+    pasted.replace(middle + 2, 5, QStringLiteral("X\u2028Y"));
+    QCOMPARE(unitsIn(box), pasted);
+    QCOMPARE(box->textCursor().position(), middle + 5);
+
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), typed);
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), line);
+    QVERIFY(!box->document()->isUndoAvailable());
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), typed);
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), pasted);
+    QCOMPARE(box->document()->blockCount(), 1);
 }
 
 void TestCommands::failureLeavesTextIntact_data()

@@ -214,6 +214,14 @@ int TextBoxLayout::lineOf(const QTextBlock& block, int offset) const
     return line.isValid() ? line.lineNumber() : std::max(0, block.layout()->lineCount() - 1);
 }
 
+int TextBoxLayout::lineStart(const QTextBlock& block, int index) const
+{
+    if (isLong(block))
+        return longLines(block).starts.at(static_cast<std::size_t>(index));
+    ensureBlockLayout(block);
+    return block.layout()->lineAt(index).textStart();
+}
+
 QRectF TextBoxLayout::lineRect(const QTextBlock& block, int index) const
 {
     if (isLong(block)) {

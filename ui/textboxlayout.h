@@ -75,6 +75,9 @@ public:
     int lineCount(const QTextBlock& block) const;
     // Returns the index of the line of `block` that holds unit `offset`.
     int lineOf(const QTextBlock& block, int offset) const;
+    // Returns the first unit of line `index` of `block`, counted from the
+    // block's start, without shaping the line.
+    int lineStart(const QTextBlock& block, int index) const;
     // Returns line `index` of `block`, laid out.
     VisualLine visualLine(const QTextBlock& block, int index) const;
     // Returns the top and the height of line `index` of `block`, relative to
