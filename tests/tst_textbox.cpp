@@ -53,6 +53,8 @@ private Q_SLOTS:
     void editsWrapAsAFreshLayout();
     void caretMovesOverLines_data();
     void caretMovesOverLines();
+    void undoStepsMergeAsInShortLines_data();
+    void undoStepsMergeAsInShortLines();
 };
 
 void TestTextBox::wrapPoints_data()
@@ -211,6 +213,45 @@ void TestTextBox::caretMovesOverLines()
     const int expected =
         toColumn < 0 ? layout->lineStart(block, toLine + 1) - 1 : position(toLine, toColumn);
     QCOMPARE(box.textCursor().position(), expected);
+}
+
+void TestTextBox::undoStepsMergeAsInShortLines_data()
+{
+    QTest::addColumn<QString>("keys"); // comma-separated
+    QTest::newRow("letters typed") << "A,B,C";
+    QTest::newRow("Backspace thrice") << "Backspace,Backspace,Backspace";
+    QTest::newRow("Delete thrice") << "Delete,Delete,Delete";
+    QTest::newRow("letters typed, then Backspace") << "A,B,Backspace,C";
+    QTest::newRow("a letter typed, the caret away and back, a letter typed") << "A,Left,Right,B";
+    QTest::newRow("a letter typed, the caret moved on, a letter typed") << "A,Right,B";
+    QTest::newRow("Shift+Return among letters") << "A,Shift+Return,B";
+}
+
+// Keys typed in a long paragraph are made inside edits of the text box's own,
+// which must give the undo steps that Qt's own merging gives in a short one:
+// as many, each taking back the same units.
+void TestTextBox::undoStepsMergeAsInShortLines()
+{
+    QFETCH(QString, keys);
+
+    QStringList undone[2];
+    for (const int length : {100, 6000}) {
+        TextBox box;
+        box.setPlainText(QString(length, u'7'));
+        QTextCursor cursor(box.document());
+        cursor.setPosition(50);
+        box.setTextCursor(cursor);
+        for (const QString& key : keys.split(u','))
+            QTest::keySequence(&box, QKeySequence(key));
+        QStringList& steps = undone[length > 100];
+        while (box.document()->isUndoAvailable()) {
+            steps.append(box.document()->toRawText().left(60).sliced(40));
+            box.undo();
+        }
+        steps.append(box.document()->toRawText().left(60).sliced(40));
+    }
+    QVERIFY(undone[0].size() > 1);
+    QCOMPARE(undone[1], undone[0]);
 }
 
 QTEST_MAIN(TestTextBox)

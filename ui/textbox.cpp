@@ -34,6 +34,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -1120,6 +1121,31 @@ bool TextBox::moveKey(QKeyEvent* event)
     return true;
 }
 
+// Makes a typed or deleted unit at the caret of a long paragraph inside an
+// edit, since a cursor that Qt sets outside an edit measures its x in the
+// whole paragraph, which Qt then analyses anew. Qt merges the units typed one
+// after another into one undo step, and the units deleted one after another
+// with the same key: so the edit joins the one before it where that was the
+// same kind of edit, ending where the caret stands, and nothing came between.
+void TextBox::editAtCaret(CaretEdit kind, const std::function<void()>& edit)
+{
+    if (!TextBoxLayout::isLong(cursor_.block())) {
+        lastCaretEdit_.reset();
+        edit();
+        return;
+    }
+    const bool joins = !cursor_.hasSelection() && lastCaretEdit_ && lastCaretEdit_->kind == kind &&
+                       lastCaretEdit_->revision == document_->revision() &&
+                       lastCaretEdit_->position == cursor_.position();
+    if (joins)
+        cursor_.joinPreviousEditBlock();
+    else
+        cursor_.beginEditBlock();
+    edit();
+    cursor_.endEditBlock();
+    lastCaretEdit_ = CaretEditMark{kind, document_->revision(), cursor_.position()};
+}
+
 // Moves `cursor` a line up or down. Qt's cursor does it within and between
 // short paragraphs; into, out of and within a long one the caret keeps its x
 // on the shaped lines, as long as Up and Down follow each other.
@@ -1326,13 +1352,17 @@ void TextBox::handleKey(QKeyEvent* event)
 bool TextBox::editKey(QKeyEvent* event)
 {
     const QTextCursor old = cursor_;
-    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+    const auto backspace = [this] {
         QTextCursor local = cursor_;
         local.deletePreviousChar();
+    };
+    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+        editAtCaret(CaretEdit::backspace, backspace);
     } else if (event->matches(QKeySequence::InsertParagraphSeparator)) {
         cursor_.insertBlock();
     } else if (event->matches(QKeySequence::InsertLineSeparator)) {
-        cursor_.insertText(QString(QChar::LineSeparator));
+        editAtCaret(CaretEdit::insert,
+                    [this] { cursor_.insertText(QString(QChar::LineSeparator)); });
     } else if (event->matches(QKeySequence::Undo)) {
         undo();
     } else if (event->matches(QKeySequence::Redo)) {
@@ -1345,15 +1375,16 @@ bool TextBox::editKey(QKeyEvent* event)
                                event->key() == Qt::Key_Insert;
         pasteFrom(selection ? QClipboard::Selection : QClipboard::Clipboard);
     } else if (event->matches(QKeySequence::Delete)) {
-        QTextCursor local = cursor_;
-        if (!local.hasSelection() &&
-            moveInLongBlock(local, QTextCursor::NextCharacter, QTextCursor::KeepAnchor))
-            local.removeSelectedText();
-        else
-            local.deleteChar();
+        editAtCaret(CaretEdit::deletion, [this] {
+            QTextCursor local = cursor_;
+            if (!local.hasSelection() &&
+                moveInLongBlock(local, QTextCursor::NextCharacter, QTextCursor::KeepAnchor))
+                local.removeSelectedText();
+            else
+                local.deleteChar();
+        });
     } else if (event->matches(QKeySequence::Backspace)) {
-        QTextCursor local = cursor_;
-        local.deletePreviousChar();
+        editAtCaret(CaretEdit::backspace, backspace);
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
         if (!cursor_.hasSelection() &&
             !moveInLongBlock(cursor_, QTextCursor::NextWord, QTextCursor::KeepAnchor))
@@ -1374,7 +1405,7 @@ bool TextBox::editKey(QKeyEvent* event)
     } else if (isAcceptableInput(event)) {
         if (overwriteMode_ && !cursor_.hasSelection() && !cursor_.atBlockEnd())
             cursor_.deleteChar();
-        cursor_.insertText(event->text());
+        editAtCaret(CaretEdit::insert, [this, event] { cursor_.insertText(event->text()); });
     } else {
         return false;
     }

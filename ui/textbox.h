@@ -10,6 +10,7 @@
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QTextOption>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -185,6 +186,13 @@ private:
 
     // Editing and the caret
     void handleKey(QKeyEvent* event);
+    enum class CaretEdit
+    {
+        insert,
+        backspace,
+        deletion
+    };
+    void editAtCaret(CaretEdit kind, const std::function<void()>& edit);
     bool moveKey(QKeyEvent* event);
     bool moveVertically(QTextCursor& cursor, QTextCursor::MoveOperation operation,
                         QTextCursor::MoveMode mode);
@@ -253,6 +261,16 @@ private:
     // move it.
     std::optional<qreal> verticalX_;
     bool keepVerticalX_ = false;
+
+    // The last unit typed or deleted at the caret of a long paragraph: its
+    // kind, the document's revision after it and where it left the caret.
+    struct CaretEditMark
+    {
+        CaretEdit kind;
+        int revision;
+        int position;
+    };
+    std::optional<CaretEditMark> lastCaretEdit_;
 
     // The caret's top when Page Up or Page Down last moved it.
     std::optional<qreal> pageCursorY_;
