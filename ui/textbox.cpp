@@ -936,9 +936,12 @@ void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPoint
             range.start -= visual.offset;
             if (range.start + range.length <= 0 || range.start >= visual.line.textLength())
                 continue;
+            // A selection from an earlier line starts before this one, so
+            // that Qt highlights the line whole, as in a paragraph laid out
+            // in one piece.
             if (range.start < 0) {
-                range.length += range.start;
-                range.start = 0;
+                range.length += range.start + 1;
+                range.start = -1;
             }
             inLine.append(range);
         }
