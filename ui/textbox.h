@@ -33,10 +33,9 @@ class TextBox : public QAbstractScrollArea
     Q_OBJECT
 
 public:
-    // Qt lays a paragraph out in one piece and shows nothing at all once its
-    // glyph arrays outgrow an int: with the text box's font, 64 Mi units of
-    // one paragraph lay out and show, 68.5 M do not (README, "Limits of the
-    // window").
+    // The longest line that the window's messages promise to show: Qt's own
+    // plain-text layout showed nothing past 64 Mi to 68.5 M units of one
+    // paragraph with the text box's font (docs/design.md).
     static constexpr qsizetype defaultMaxLineLength = qsizetype{64} * 1024 * 1024;
 
     // The text box counts positions in ints, and its undo history keeps the
