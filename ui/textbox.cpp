@@ -1149,6 +1149,22 @@ void TextBox::editAtCaret(CaretEdit kind, const std::function<void()>& edit)
     lastCaretEdit_ = CaretEditMark{kind, document_->revision(), cursor_.position()};
 }
 
+// Makes an edit that is one undo step of its own inside an edit of the text
+// box, when the caret is in a long paragraph, so that the cursor's x is not
+// measured in the whole of it afterwards.
+void TextBox::withinEdit(const std::function<void()>& edit)
+{
+    lastCaretEdit_.reset();
+    if (!TextBoxLayout::isLong(cursor_.block())) {
+        edit();
+        return;
+    }
+    QTextCursor outer(document_);
+    outer.beginEditBlock();
+    edit();
+    outer.endEditBlock();
+}
+
 // Moves `cursor` a line up or down. Qt's cursor does it within and between
 // short paragraphs; into, out of and within a long one the caret keeps its x
 // on the shaped lines, as long as Up and Down follow each other.
@@ -1362,7 +1378,7 @@ bool TextBox::editKey(QKeyEvent* event)
     if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
         editAtCaret(CaretEdit::backspace, backspace);
     } else if (event->matches(QKeySequence::InsertParagraphSeparator)) {
-        cursor_.insertBlock();
+        withinEdit([this] { cursor_.insertBlock(); });
     } else if (event->matches(QKeySequence::InsertLineSeparator)) {
         editAtCaret(CaretEdit::insert,
                     [this] { cursor_.insertText(QString(QChar::LineSeparator)); });
@@ -1371,7 +1387,7 @@ bool TextBox::editKey(QKeyEvent* event)
     } else if (event->matches(QKeySequence::Redo)) {
         redo();
     } else if (event->matches(QKeySequence::Cut)) {
-        cut();
+        withinEdit([this] { cut(); });
     } else if (event->matches(QKeySequence::Paste)) {
         const bool selection = QGuiApplication::clipboard()->supportsSelection() &&
                                event->modifiers() == (Qt::CTRL | Qt::SHIFT) &&
@@ -1392,12 +1408,12 @@ bool TextBox::editKey(QKeyEvent* event)
         if (!cursor_.hasSelection() &&
             !moveInLongBlock(cursor_, QTextCursor::NextWord, QTextCursor::KeepAnchor))
             cursor_.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-        cursor_.removeSelectedText();
+        withinEdit([this] { cursor_.removeSelectedText(); });
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
         if (!cursor_.hasSelection() &&
             !moveInLongBlock(cursor_, QTextCursor::PreviousWord, QTextCursor::KeepAnchor))
             cursor_.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
-        cursor_.removeSelectedText();
+        withinEdit([this] { cursor_.removeSelectedText(); });
     } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
         const QTextBlock block = cursor_.block();
         if (cursor_.position() == block.position() + block.length() - 2)

@@ -192,6 +192,7 @@ private:
         deletion
     };
     void editAtCaret(CaretEdit kind, const std::function<void()>& edit);
+    void withinEdit(const std::function<void()>& edit);
     bool moveKey(QKeyEvent* event);
     bool moveVertically(QTextCursor& cursor, QTextCursor::MoveOperation operation,
                         QTextCursor::MoveMode mode);
