@@ -10,10 +10,13 @@
 #include "textboxlayout.h"
 
 #include <QFontMetricsF>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -55,6 +58,8 @@ private Q_SLOTS:
     void caretMovesOverLines();
     void undoStepsMergeAsInShortLines_data();
     void undoStepsMergeAsInShortLines();
+    void scrollsAsQPlainTextEdit_data();
+    void scrollsAsQPlainTextEdit();
 };
 
 void TestTextBox::wrapPoints_data()
@@ -252,6 +257,49 @@ void TestTextBox::undoStepsMergeAsInShortLines()
     }
     QVERIFY(undone[0].size() > 1);
     QCOMPARE(undone[1], undone[0]);
+}
+
+void TestTextBox::scrollsAsQPlainTextEdit_data()
+{
+    QTest::addColumn<QString>("keys"); // comma-separated
+
+    QTest::newRow("Down past the bottom") << QStringLiteral("Down,").repeated(22).chopped(1);
+    QTest::newRow("Page Down") << "PgDown";
+    QTest::newRow("Page Down twice, Page Up") << "PgDown,PgDown,PgUp";
+    QTest::newRow("Shift+Page Down selects a page") << "Right,Shift+PgDown";
+    QTest::newRow("Ctrl+End, Up") << "Ctrl+End,Up";
+    QTest::newRow("Ctrl+End, Page Up, Ctrl+Home") << "Ctrl+End,PgUp,Ctrl+Home";
+}
+
+// The text box replaces QPlainTextEdit: on a long paragraph of words, the same
+// keys leave the same line at the top, the same caret and the same selection.
+void TestTextBox::scrollsAsQPlainTextEdit()
+{
+    QFETCH(QString, keys);
+
+    const QString text = QStringLiteral("0123456789 word").repeated(1024);
+    TextBox box;
+    QPlainTextEdit reference;
+    for (QAbstractScrollArea* area :
+         std::initializer_list<QAbstractScrollArea*>{&box, &reference}) {
+        area->setFixedSize(241, 265);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->show();
+        QVERIFY(QTest::qWaitForWindowExposed(area));
+    }
+    box.setPlainText(text);
+    reference.setPlainText(text);
+    QVERIFY(TextBoxLayout::isLong(box.document()->firstBlock()));
+    for (const QString& key : keys.split(u',')) {
+        QTest::keySequence(&box, QKeySequence(key));
+        QTest::keySequence(&reference, QKeySequence(key));
+    }
+    QVERIFY(reference.verticalScrollBar()->value() > 0 || keys.endsWith("Home"));
+    QCOMPARE(box.verticalScrollBar()->value(), reference.verticalScrollBar()->value());
+    QCOMPARE(box.verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
+    QCOMPARE(box.textCursor().position(), reference.textCursor().position());
+    QCOMPARE(box.textCursor().anchor(), reference.textCursor().anchor());
 }
 
 QTEST_MAIN(TestTextBox)

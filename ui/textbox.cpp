@@ -248,6 +248,7 @@ void TextBox::setPlainText(const QString& text)
     cursor_ = QTextCursor(document_);
     topBlock_ = 0;
     topLine_ = 0;
+    fracture_ = 0;
     adjustScrollBars();
     ensureCursorVisible();
     lastSelectionPosition_ = lastSelectionAnchor_ = 0;
@@ -652,6 +653,17 @@ void TextBox::setTopBlock(int blockNumber, int lineNumber)
         lineNumber = maxTopLine - block.firstLineNumber();
     }
     const bool moved = blockNumber != topBlock_ || lineNumber != topLine_;
+    if (moved) {
+        // The text moves by whole pixels, as QPlainTextEdit scrolls it, and
+        // keeps the fraction of a pixel that the lines' tops are apart.
+        fracture_ = 0;
+        if (viewport()->updatesEnabled() && viewport()->isVisible() &&
+            document_->findBlockByNumber(topBlock_).isValid()) {
+            const qreal moves =
+                -blockRect(block).y() + verticalOffset() - verticalOffset(blockNumber, lineNumber);
+            fracture_ = moves - int(moves);
+        }
+    }
     topBlock_ = blockNumber;
     topLine_ = lineNumber;
     verticalScrollBar()->setValue(block.firstLineNumber() + lineNumber);
@@ -730,12 +742,8 @@ void TextBox::pageUpDown(QTextCursor::MoveOperation operation, QTextCursor::Move
             rect = layout_->blockBoundingRect(block);
         }
         if (!atEnd) {
-            int line = 0;
-            const qreal diff = visible.bottom() - h;
-            const int lines = block.layout()->lineCount();
-            while (line < lines - 1 &&
-                   block.layout()->lineAt(line).naturalTextRect().bottom() <= diff)
-                ++line;
+            const int line = std::min(layout_->firstLineBelow(block, visible.bottom() - h),
+                                      layout_->lineCount(block) - 1);
             setTopBlock(block.blockNumber(), line);
         }
         if (moveCursor) {

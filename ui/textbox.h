@@ -161,7 +161,7 @@ private:
 
     // Geometry
     qreal verticalOffset(int topBlock, int topLine) const;
-    qreal verticalOffset() const { return verticalOffset(topBlock_, topLine_); }
+    qreal verticalOffset() const { return verticalOffset(topBlock_, topLine_) + fracture_; }
     QPointF contentOffset() const { return {0, -verticalOffset()}; }
     QRectF blockRect(const QTextBlock& block) const;
     int hitTest(const QPointF& point) const;
@@ -231,6 +231,8 @@ private:
     QTextCursor cursor_;
     int topBlock_ = 0;
     int topLine_ = 0;
+    // The part of a pixel that the text lies off the top line's top.
+    qreal fracture_ = 0;
     bool readOnly_ = false;
     bool tabChangesFocus_ = false;
     bool overwriteMode_ = false;

@@ -80,7 +80,9 @@ QRectF TextBoxLayout::blockBoundingRect(const QTextBlock& block) const
     const qreal margin = document()->documentMargin();
     if (isLong(block)) {
         const auto lines = static_cast<qreal>(longLines(block).starts.size());
-        QRectF rect(0, 0, availableWidth() + 2 * margin, lines * longLineHeight());
+        // As Qt's layouts: the last line's box below the others' steps.
+        const qreal step = longLineHeight();
+        QRectF rect(0, 0, availableWidth() + 2 * margin, (lines - 1) * step + lineBoxHeight_);
         if (!block.next().isValid())
             rect.adjust(0, 0, 0, margin);
         return rect;
@@ -225,8 +227,8 @@ int TextBoxLayout::lineStart(const QTextBlock& block, int index) const
 QRectF TextBoxLayout::lineRect(const QTextBlock& block, int index) const
 {
     if (isLong(block)) {
-        const qreal height = longLineHeight();
-        return {document()->documentMargin(), index * height, availableWidth(), height};
+        const qreal step = longLineHeight();
+        return {document()->documentMargin(), index * step, availableWidth(), lineRectHeight_};
     }
     ensureBlockLayout(block);
     return block.layout()->lineAt(index).naturalTextRect();
@@ -235,11 +237,8 @@ QRectF TextBoxLayout::lineRect(const QTextBlock& block, int index) const
 int TextBoxLayout::lineAtY(const QTextBlock& block, qreal y) const
 {
     const int count = lineCount(block);
-    if (isLong(block)) {
-        if (y < 0)
-            return -1;
-        return static_cast<int>(std::min<qreal>(count, std::floor(y / longLineHeight())));
-    }
+    if (isLong(block))
+        return y < 0 ? -1 : firstLineBelow(block, y);
     const QTextLayout* layout = block.layout();
     for (int i = 0; i < count; ++i) {
         const QRectF rect = layout->lineAt(i).naturalTextRect();
@@ -266,9 +265,11 @@ int TextBoxLayout::firstLineFrom(const QTextBlock& block, qreal y) const
 int TextBoxLayout::firstLineBelow(const QTextBlock& block, qreal y) const
 {
     const int count = lineCount(block);
-    if (isLong(block))
-        return static_cast<int>(
-            std::clamp<qreal>(std::floor(y / longLineHeight()) + 1, 0, static_cast<qreal>(count)));
+    if (isLong(block)) {
+        const qreal step = longLineHeight();
+        return static_cast<int>(std::clamp<qreal>(std::floor((y - lineRectHeight_) / step) + 1, 0,
+                                                  static_cast<qreal>(count)));
+    }
     int line = 0;
     while (line < count && block.layout()->lineAt(line).naturalTextRect().bottom() <= y)
         ++line;
@@ -353,7 +354,9 @@ qreal TextBoxLayout::availableWidth() const
     return available - 2 * document()->documentMargin();
 }
 
-// Every line of a long paragraph is as high as a line of digits.
+// Returns the distance from one line of a long paragraph to the next. Every
+// line is as high as a line of digits, and placed as Qt places lines: a
+// negative leading brings the next line up, into the box of the one before.
 qreal TextBoxLayout::longLineHeight() const
 {
     if (lineHeight_ < 0) {
@@ -362,6 +365,8 @@ qreal TextBoxLayout::longLineHeight() const
         QTextLine line = layout.createLine();
         line.setLeadingIncluded(true);
         layout.endLayout();
+        lineBoxHeight_ = line.height();
+        lineRectHeight_ = line.naturalTextRect().height();
         lineHeight_ = line.height();
         if (line.leading() < 0)
             lineHeight_ += std::ceil(line.leading());

@@ -127,7 +127,11 @@ private:
     mutable std::unordered_map<const QTextLayout*, LongLines> longLines_;
     mutable std::vector<float> advances_;
     mutable std::unordered_map<char32_t, float> pairAdvances_;
+    // The step from one line of a long paragraph to the next, the height of
+    // a line's text and of its box; known once the step is.
     mutable qreal lineHeight_ = -1;
+    mutable qreal lineRectHeight_ = 0;
+    mutable qreal lineBoxHeight_ = 0;
     // Lines of long paragraphs shaped lately, for repaints of the caret.
     struct ShapedLine
     {
