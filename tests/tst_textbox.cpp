@@ -264,6 +264,8 @@ void TestTextBox::scrollsAsQPlainTextEdit_data()
     QTest::addColumn<QString>("keys"); // comma-separated
 
     QTest::newRow("Down past the bottom") << QStringLiteral("Down,").repeated(22).chopped(1);
+    QTest::newRow("Down past the bottom, Ctrl+Home")
+        << QStringLiteral("Down,").repeated(22) + QStringLiteral("Ctrl+Home");
     QTest::newRow("Page Down") << "PgDown";
     QTest::newRow("Page Down twice, Page Up") << "PgDown,PgDown,PgUp";
     QTest::newRow("Shift+Page Down selects a page") << "Right,Shift+PgDown";
@@ -272,7 +274,8 @@ void TestTextBox::scrollsAsQPlainTextEdit_data()
 }
 
 // The text box replaces QPlainTextEdit: on a long paragraph of words, the same
-// keys leave the same line at the top, the same caret and the same selection.
+// keys leave the same line at the top, scrolled by the same whole pixels, the
+// same caret and the same selection.
 void TestTextBox::scrollsAsQPlainTextEdit()
 {
     QFETCH(QString, keys);
@@ -300,6 +303,7 @@ void TestTextBox::scrollsAsQPlainTextEdit()
     QCOMPARE(box.verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
     QCOMPARE(box.textCursor().position(), reference.textCursor().position());
     QCOMPARE(box.textCursor().anchor(), reference.textCursor().anchor());
+    QCOMPARE(box.cursorRect(), reference.cursorRect());
 }
 
 QTEST_MAIN(TestTextBox)

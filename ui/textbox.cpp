@@ -656,13 +656,15 @@ void TextBox::setTopBlock(int blockNumber, int lineNumber)
     if (moved) {
         // The text moves by whole pixels, as QPlainTextEdit scrolls it, and
         // keeps the fraction of a pixel that the lines' tops are apart.
-        fracture_ = 0;
+        qreal fracture = 0;
         if (viewport()->updatesEnabled() && viewport()->isVisible() &&
             document_->findBlockByNumber(topBlock_).isValid()) {
             const qreal moves =
                 -blockRect(block).y() + verticalOffset() - verticalOffset(blockNumber, lineNumber);
-            fracture_ = moves - int(moves);
+            if (int(moves) != 0)
+                fracture = moves - int(moves);
         }
+        fracture_ = fracture;
     }
     topBlock_ = blockNumber;
     topLine_ = lineNumber;
