@@ -17,6 +17,10 @@ namespace {
 // The most lines of long paragraphs kept shaped: a few screens.
 constexpr std::size_t shapedLines = 256;
 
+// Where the extra line of a shaped line of a long paragraph lies, far below
+// anything drawn.
+constexpr qreal outOfSight = 1e7;
+
 // Returns true for a unit that a line may not start with: the second half of
 // a surrogate pair or a combining mark, which belong to the unit before.
 bool joinsPrevious(char16_t unit, char16_t previous)
@@ -299,22 +303,29 @@ VisualLine TextBoxLayout::visualLine(const QTextBlock& block, int index) const
     });
     if (found == shaped_.end()) {
         // Read unit by unit: a cursor set in the paragraph would analyse the
-        // whole of it first.
+        // whole of it first. A line before the last is shaped with the first
+        // unit of the next one after it, in a second line out of sight, so
+        // that Qt draws it as a line that wraps: its white space hanging and
+        // a selection that goes on past it ending with its text.
+        const int shown = end - start;
+        const int with = std::min(end + 1, lines.length);
         QString text;
-        text.reserve(end - start);
-        for (int position = block.position() + start; position < block.position() + end; ++position)
+        text.reserve(with - start);
+        for (int position = block.position() + start; position < block.position() + with;
+             ++position)
             text += document()->characterAt(position);
         auto layout = std::make_shared<QTextLayout>(text, document()->defaultFont(), paintDevice());
-        QTextOption option = document()->defaultTextOption();
-        option.setWrapMode(QTextOption::NoWrap);
-        layout->setTextOption(option);
+        layout->setTextOption(document()->defaultTextOption());
         layout->beginLayout();
         QTextLine line = layout->createLine();
         line.setLeadingIncluded(true);
-        line.setLineWidth(availableWidth());
+        line.setNumColumns(shown, availableWidth());
         line.setPosition(QPointF(document()->documentMargin(), index * longLineHeight()));
-        // A line that ends in a line separator would be followed by an empty
-        // one, which is the next line's.
+        if (with > end) {
+            QTextLine next = layout->createLine();
+            next.setNumColumns(with - end);
+            next.setPosition(QPointF(0, outOfSight));
+        }
         layout->endLayout();
         if (shaped_.size() >= shapedLines)
             shaped_.erase(shaped_.begin());
