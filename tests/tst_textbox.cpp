@@ -10,6 +10,8 @@
 #include "textboxlayout.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QInputMethodEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -60,6 +62,8 @@ private Q_SLOTS:
     void undoStepsMergeAsInShortLines();
     void scrollsAsQPlainTextEdit_data();
     void scrollsAsQPlainTextEdit();
+    void composedTextShowsAndCommits_data();
+    void composedTextShowsAndCommits();
 };
 
 void TestTextBox::wrapPoints_data()
@@ -304,6 +308,40 @@ void TestTextBox::scrollsAsQPlainTextEdit()
     QCOMPARE(box.textCursor().position(), reference.textCursor().position());
     QCOMPARE(box.textCursor().anchor(), reference.textCursor().anchor());
     QCOMPARE(box.cursorRect(), reference.cursorRect());
+}
+
+void TestTextBox::composedTextShowsAndCommits_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::newRow("short paragraph") << 100;
+    QTest::newRow("long paragraph") << 6000;
+}
+
+// An input method's text being composed shows at the caret without entering
+// the text; committed, it enters the text once.
+void TestTextBox::composedTextShowsAndCommits()
+{
+    QFETCH(int, length);
+
+    TextBox box;
+    box.resize(300, 200);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QString text(length, u'7');
+    box.setPlainText(text);
+    QTextCursor cursor(box.document());
+    cursor.setPosition(5);
+    box.setTextCursor(cursor);
+    const QImage before = box.viewport()->grab().toImage();
+    QInputMethodEvent compose(QStringLiteral("WWW"), {});
+    QCoreApplication::sendEvent(&box, &compose);
+    QCOMPARE(box.document()->toRawText(), text);
+    QVERIFY(box.viewport()->grab().toImage() != before);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("WWW"));
+    QCoreApplication::sendEvent(&box, &commit);
+    QCOMPARE(box.document()->toRawText(), QString(text).insert(5, QStringLiteral("WWW")));
+    QCOMPARE(box.textCursor().position(), 8);
 }
 
 QTEST_MAIN(TestTextBox)

@@ -901,8 +901,13 @@ void TextBox::paintEvent(QPaintEvent* event)
                 }
             }
             if (TextBoxLayout::isLong(block)) {
+                const bool composes = editable && cursorPosition < -1 &&
+                                      !composing_.text.isEmpty() &&
+                                      block.contains(cursor_.position());
                 drawLines(painter, block, offset, exposed, selections,
-                          drawCursor && !drawCursorAsBlock ? cursorPosition - blockPosition : -1);
+                          composes                           ? cursor_.position() - blockPosition
+                          : drawCursor && !drawCursorAsBlock ? cursorPosition - blockPosition
+                                                             : -1);
             } else {
                 drawBlock(painter, layout, offset, exposed, selections,
                           drawCursor && !drawCursorAsBlock, cursorPosition, blockPosition);
@@ -940,7 +945,32 @@ void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPoint
     const int last = std::min(count - 1, layout_->lineAtY(block, exposed.bottom() - offset.y()));
     const int caretLine = caret >= 0 ? layout_->lineOf(block, caret) : -1;
     for (int i = first; i <= last; ++i) {
-        const VisualLine visual = layout_->visualLine(block, i);
+        VisualLine visual = layout_->visualLine(block, i);
+        int caretInLine = caret - visual.offset;
+        // The text being composed goes into the caret's line, which is shaped
+        // anew with it.
+        std::unique_ptr<QTextLayout> withComposed;
+        const int composedAt = composing_.position - block.position();
+        if (i == caretLine && !composing_.text.isEmpty() && composedAt == caret) {
+            QString text = visual.layout->text().left(visual.line.textLength());
+            text.insert(composedAt - visual.offset, composing_.text);
+            withComposed =
+                std::make_unique<QTextLayout>(text, document_->defaultFont(), viewport());
+            withComposed->setTextOption(document_->defaultTextOption());
+            QList<QTextLayout::FormatRange> formats = composing_.formats;
+            for (QTextLayout::FormatRange& range : formats)
+                range.start += composedAt - visual.offset;
+            withComposed->setFormats(formats);
+            withComposed->beginLayout();
+            QTextLine line = withComposed->createLine();
+            line.setLeadingIncluded(true);
+            line.setNumColumns(int(text.size()), visual.line.width());
+            line.setPosition(visual.line.position());
+            withComposed->endLayout();
+            visual.layout = withComposed.get();
+            visual.line = line;
+            caretInLine += hideCursor_ ? 0 : preeditCursor_;
+        }
         QList<QTextLayout::FormatRange> inLine;
         for (QTextLayout::FormatRange range : selections) {
             range.start -= visual.offset;
@@ -956,8 +986,8 @@ void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPoint
             inLine.append(range);
         }
         visual.layout->draw(&painter, offset, inLine, exposed);
-        if (i == caretLine)
-            visual.layout->drawCursor(&painter, offset, caret - visual.offset, cursorWidth());
+        if (i == caretLine && !(withComposed && hideCursor_))
+            visual.layout->drawCursor(&painter, offset, caretInLine, cursorWidth());
     }
 }
 
@@ -1668,9 +1698,10 @@ void TextBox::deleteSelection()
 void TextBox::composeInput(QInputMethodEvent* event)
 {
     QTextBlock block = cursor_.block();
+    const QString composed =
+        TextBoxLayout::isLong(block) ? composing_.text : block.layout()->preeditAreaText();
     const bool gettingInput = !event->commitString().isEmpty() ||
-                              event->preeditString() != block.layout()->preeditAreaText() ||
-                              event->replacementLength() > 0;
+                              event->preeditString() != composed || event->replacementLength() > 0;
     if (!gettingInput && event->attributes().isEmpty()) {
         event->ignore();
         return;
@@ -1700,10 +1731,20 @@ void TextBox::composeInput(QInputMethodEvent* event)
     }
     if (!preeditBlock.isValid())
         preeditBlock = cursor_.block();
+    // A long paragraph's layout is not shaped; the text being composed there
+    // is kept here and drawn into the caret's line.
+    const bool longBlock = TextBoxLayout::isLong(preeditBlock);
     QTextLayout* layout = preeditBlock.layout();
-    if (gettingInput)
-        layout->setPreeditArea(cursor_.position() - preeditBlock.position(),
-                               event->preeditString());
+    if (gettingInput) {
+        if (longBlock) {
+            composing_.text = event->preeditString();
+            composing_.position = cursor_.position();
+        } else {
+            composing_ = {};
+            layout->setPreeditArea(cursor_.position() - preeditBlock.position(),
+                                   event->preeditString());
+        }
+    }
     QList<QTextLayout::FormatRange> overrides;
     preeditCursor_ = int(event->preeditString().size());
     hideCursor_ = false;
@@ -1715,14 +1756,17 @@ void TextBox::composeInput(QInputMethodEvent* event)
             const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
             if (format.isValid()) {
                 QTextLayout::FormatRange range;
-                range.start = attribute.start + layout->preeditAreaPosition();
+                range.start = attribute.start + (longBlock ? 0 : layout->preeditAreaPosition());
                 range.length = attribute.length;
                 range.format = format;
                 overrides.append(range);
             }
         }
     }
-    layout->setFormats(overrides);
+    if (longBlock)
+        composing_.formats = overrides;
+    else
+        layout->setFormats(overrides);
     cursor_.endEditBlock();
     if (old.position() != cursor_.position())
         caretMoved();

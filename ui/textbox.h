@@ -255,6 +255,15 @@ private:
     QPoint autoScrollDragPoint_;
     QTextCursor dropCursor_;
 
+    // The input method's text being composed in a long paragraph, where it
+    // goes in and how it looks.
+    struct Composing
+    {
+        QString text;
+        int position = 0;
+        QList<QTextLayout::FormatRange> formats;
+    };
+    Composing composing_;
     // The input method's text being composed, and its caret in it.
     int preeditCursor_ = 0;
     bool hideCursor_ = false;
