@@ -901,13 +901,16 @@ void TextBox::paintEvent(QPaintEvent* event)
                 }
             }
             if (TextBoxLayout::isLong(block)) {
-                const bool composes = editable && cursorPosition < -1 &&
-                                      !composing_.text.isEmpty() &&
-                                      block.contains(cursor_.position());
-                drawLines(painter, block, offset, exposed, selections,
-                          composes                           ? cursor_.position() - blockPosition
-                          : drawCursor && !drawCursorAsBlock ? cursorPosition - blockPosition
-                                                             : -1);
+                // The text being composed shows whether or not the caret
+                // blinks on.
+                const bool composes =
+                    !composing_.text.isEmpty() && block.contains(composing_.position);
+                const bool caretShown = composes
+                                            ? editable && cursorOn_ && isEnabled() && !hideCursor_
+                                            : drawCursor && !drawCursorAsBlock;
+                const int caret =
+                    composes ? composing_.position - blockPosition : cursorPosition - blockPosition;
+                drawLines(painter, block, offset, exposed, selections, caret, caretShown);
             } else {
                 drawBlock(painter, layout, offset, exposed, selections,
                           drawCursor && !drawCursorAsBlock, cursorPosition, blockPosition);
@@ -935,10 +938,11 @@ void TextBox::drawBlock(QPainter& painter, QTextLayout* layout, const QPointF& o
 }
 
 // Draws the lines of a long paragraph that `exposed` shows, each shaped on
-// its own, and the caret at `caret` units into the paragraph, if any.
+// its own, the text being composed, if any, at `caret` units into the
+// paragraph, and there the caret when `caretShown`.
 void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPointF& offset,
                         const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
-                        int caret) const
+                        int caret, bool caretShown) const
 {
     const int count = layout_->lineCount(block);
     const int first = std::max(0, layout_->lineAtY(block, exposed.top() - offset.y()));
@@ -969,7 +973,7 @@ void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPoint
             withComposed->endLayout();
             visual.layout = withComposed.get();
             visual.line = line;
-            caretInLine += hideCursor_ ? 0 : preeditCursor_;
+            caretInLine += preeditCursor_;
         }
         QList<QTextLayout::FormatRange> inLine;
         for (QTextLayout::FormatRange range : selections) {
@@ -986,7 +990,7 @@ void TextBox::drawLines(QPainter& painter, const QTextBlock& block, const QPoint
             inLine.append(range);
         }
         visual.layout->draw(&painter, offset, inLine, exposed);
-        if (i == caretLine && !(withComposed && hideCursor_))
+        if (i == caretLine && caretShown)
             visual.layout->drawCursor(&painter, offset, caretInLine, cursorWidth());
     }
 }

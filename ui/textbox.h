@@ -181,7 +181,7 @@ private:
                    bool drawCursor, int cursorPosition, int blockPosition) const;
     void drawLines(QPainter& painter, const QTextBlock& block, const QPointF& offset,
                    const QRect& exposed, const QList<QTextLayout::FormatRange>& selections,
-                   int caret) const;
+                   int caret, bool caretShown) const;
 
     // Editing and the caret
     void handleKey(QKeyEvent* event);
