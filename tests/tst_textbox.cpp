@@ -56,6 +56,7 @@ private Q_SLOTS:
     void wrapPoints();
     void editsWrapAsAFreshLayout_data();
     void editsWrapAsAFreshLayout();
+    void aNewFontWrapsByItsAdvances();
     void caretMovesOverLines_data();
     void caretMovesOverLines();
     void undoStepsMergeAsInShortLines_data();
@@ -162,6 +163,28 @@ void TestTextBox::editsWrapAsAFreshLayout()
     const std::vector<int> fresh = lineStarts(box);
     QVERIFY(edited != before);
     QCOMPARE(edited, fresh);
+}
+
+// A long paragraph laid out in one font and then shown in a larger one breaks
+// where a text box that had the larger font from the start breaks it.
+void TestTextBox::aNewFontWrapsByItsAdvances()
+{
+    const QString text = QStringLiteral("7777 777 77777 7 ").repeated(400);
+    QFont larger;
+    larger.setPointSizeF(larger.pointSizeF() * 1.5);
+    TextBox changed;
+    changed.setPlainText(text);
+    const qreal width = 300;
+    layoutOf(changed)->setTextWidth(width);
+    const std::vector<int> before = lineStarts(changed);
+    changed.setFont(larger);
+    layoutOf(changed)->setTextWidth(width);
+    TextBox fresh;
+    fresh.setFont(larger);
+    fresh.setPlainText(text);
+    layoutOf(fresh)->setTextWidth(width);
+    QVERIFY(lineStarts(changed) != before);
+    QCOMPARE(lineStarts(changed), lineStarts(fresh));
 }
 
 void TestTextBox::caretMovesOverLines_data()

@@ -1014,6 +1014,7 @@ void TextBox::changeEvent(QEvent* event)
     switch (event->type()) {
     case QEvent::ApplicationFontChange:
     case QEvent::FontChange:
+        layout_->resetMetrics();
         document_->setDefaultFont(font());
         break;
     case QEvent::ActivationChange:
