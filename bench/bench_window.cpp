@@ -12,6 +12,8 @@
 // out a line of 68.5 M digits and tells whether it shows.
 
 #include "frmkelvane.h"
+#include "textbox.h"
+#include "textboxlayout.h"
 #include "textreplacer.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -19,8 +21,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -107,7 +109,7 @@ double timeUntilMessage(Work&& work)
 }
 
 // Puts `plain` into `text` as one edit, which lays out only what the text box shows.
-void putText(QPlainTextEdit* text, const QString& plain)
+void putText(TextBox* text, const QString& plain)
 {
     text->clear();
     QTextCursor cursor(text->document());
@@ -117,22 +119,27 @@ void putText(QPlainTextEdit* text, const QString& plain)
 }
 
 // Puts a single line of `units` digits into the text box and prints how long
-// that took, with laying it out and showing it, and whether the line shows.
-void layOutLine(frmKelvane& window, QPlainTextEdit* text, qsizetype units)
+// that took, with laying it out and showing it, and whether the line shows:
+// the text box's pixels hold the digits' ink.
+void layOutLine(frmKelvane& window, TextBox* text, qsizetype units)
 {
     const QString digits(units, QLatin1Char('7'));
     text->clear();
     QElapsedTimer timer;
     timer.start();
     putText(text, digits);
-    const QTextBlock block = text->document()->firstBlock();
-    text->document()->documentLayout()->blockBoundingRect(block);
     window.repaint();
-    const QTextLayout* layout = block.layout();
-    const bool shown = layout->lineCount() > 0 && layout->lineAt(0).naturalTextWidth() > 0;
-    std::printf("line of %lld digits: %d lines laid out in %.1f s, %s\n",
-                static_cast<long long>(units), layout->lineCount(),
-                static_cast<double>(timer.elapsed()) / 1e3, shown ? "shown" : "SHOWN EMPTY");
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const auto* layout = qobject_cast<const TextBoxLayout*>(text->document()->documentLayout());
+    const int lines = layout->lineCount(text->document()->firstBlock());
+    const QImage shown = text->viewport()->grab().toImage();
+    int ink = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            ink += qGray(shown.pixel(x, y)) < 96;
+    }
+    std::printf("line of %lld digits: %d lines, shown in %.1f ms, %s\n",
+                static_cast<long long>(units), lines, ms, ink > 0 ? "shown" : "SHOWN EMPTY");
     std::fflush(stdout);
 }
 
@@ -152,8 +159,8 @@ struct ShapeTimes
 // pasted into the emptied text box, encrypted, a digit typed at the end and
 // taken back, decrypted, both commands undone and Encrypt redone. The keys
 // go through the window's shortcuts first, as a user's would.
-ShapeTimes timeActions(frmKelvane& window, QPlainTextEdit* text, QPushButton* clear,
-                       QPushButton* encrypt, QPushButton* decrypt, const QString& plain)
+ShapeTimes timeActions(frmKelvane& window, TextBox* text, QPushButton* clear, QPushButton* encrypt,
+                       QPushButton* decrypt, const QString& plain)
 {
     ShapeTimes times;
     clear->click();
@@ -183,7 +190,7 @@ ShapeTimes timeActions(frmKelvane& window, QPlainTextEdit* text, QPushButton* cl
 // Prints, side by side, the times of the actions of actionNames on a 1 MiB
 // text in paragraphs of ~300 characters and as one paragraph, whose cipher
 // text is one line of ~4.7M digits, and the ratio of the two.
-void printShapes(frmKelvane& window, QPlainTextEdit* text)
+void printShapes(frmKelvane& window, TextBox* text)
 {
     auto* key = window.findChild<QComboBox*>(QStringLiteral("cboKey"));
     auto* encrypt = window.findChild<QPushButton*>(QStringLiteral("cmdEncrypt"));
@@ -205,6 +212,13 @@ void printShapes(frmKelvane& window, QPlainTextEdit* text)
     std::printf("cipher text: paragraphs %lld characters, one paragraph a line of %lld digits\n",
                 static_cast<long long>(paragraphs.cipherSize),
                 static_cast<long long>(oneParagraph.cipherSize));
+    // The text box holds the line again, Ctrl+Y having brought Encrypt back.
+    QTextCursor middle(text->document());
+    middle.setPosition(text->document()->characterCount() / 2);
+    text->setTextCursor(middle);
+    QApplication::processEvents();
+    std::printf("a digit typed in the middle of that line, until repainted: %.1f ms\n",
+                timeRepainted(window, [&] { QTest::keyClick(text, Qt::Key_7); }));
     std::fflush(stdout);
 }
 
@@ -215,7 +229,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     frmKelvane window;
     window.show();
-    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtEncrypt"));
+    auto* text = window.findChild<TextBox*>(QStringLiteral("txtEncrypt"));
     if (argc > 1 && qstrcmp(argv[1], "--table") == 0) {
         printShapes(window, text);
         return 0;

@@ -7,6 +7,7 @@
 // this file at QT_SCALE_FACTOR=2.
 
 #include "frmkelvane.h"
+#include "textbox.h"
 #include "windowcontrols.h"
 
 #include <QAccessible>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -135,7 +135,7 @@ private:
     {
         return kelvane::testing::control<T>(window_.get(), name);
     }
-    QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
+    TextBox* text() const { return control<TextBox>("txtEncrypt"); }
 
     std::unique_ptr<WatchedWindow> window_;
 };

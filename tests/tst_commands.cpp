@@ -21,7 +21,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -50,7 +49,7 @@ QString fromUnits(const std::u16string& units)
 
 // Returns the text box's units as the commands read them: paragraph breaks as
 // line feeds, every other unit as it is.
-QString unitsIn(const QPlainTextEdit* box)
+QString unitsIn(const TextBox* box)
 {
     return box->document()->toRawText().replace(QChar::ParagraphSeparator, '\n');
 }
@@ -154,7 +153,7 @@ private:
 };
 
 // Selects the units from `start` to `end` of `box`'s text.
-void select(QPlainTextEdit* box, int start, int end)
+void select(TextBox* box, int start, int end)
 {
     QTextCursor cursor(box->document());
     cursor.setPosition(start);
@@ -175,7 +174,7 @@ const QString notShownMessage = "Kelvane Encryptor | The result could not be sho
 } // namespace
 
 Q_DECLARE_METATYPE(std::function<void()>)
-Q_DECLARE_METATYPE(std::function<void(QPlainTextEdit*)>)
+Q_DECLARE_METATYPE(std::function<void(TextBox*)>)
 Q_DECLARE_METATYPE(std::optional<Written>)
 
 class TestCommands : public QObject
@@ -215,6 +214,7 @@ private Q_SLOTS:
     void realMessageBoxes();
     void undoAndRedo_data();
     void undoAndRedo();
+    void editsInTheMiddleOfAMillionUnitLine();
     void failureLeavesTextIntact_data();
     void failureLeavesTextIntact();
     void wrongKeyThenUndo();
@@ -229,7 +229,7 @@ private:
     {
         return kelvane::testing::control<T>(window_.get(), name);
     }
-    QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
+    TextBox* text() const { return control<TextBox>("txtEncrypt"); }
     QComboBox* key() const { return control<QComboBox>("cboKey"); }
     // Presses Encrypt for 'E', Decrypt for 'D' and Clear for 'C'.
     void press(QChar command)
@@ -1086,7 +1086,7 @@ void TestCommands::realMessageBoxes()
     frmKelvane window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* box = kelvane::testing::control<QPlainTextEdit>(&window, "txtEncrypt");
+    auto* box = kelvane::testing::control<TextBox>(&window, "txtEncrypt");
     box->setPlainText(plain);
     kelvane::testing::control<QComboBox>(&window, "cboKey")->setEditText(keyText);
     QString shown;
@@ -1171,6 +1171,46 @@ void TestCommands::undoAndRedo()
         QCOMPARE(text()->toPlainText(), states[i]);
     }
     QVERIFY(!text()->document()->isRedoAvailable());
+}
+
+// Typing, selecting with the keyboard, pasting over the selection, undoing and
+// redoing in the middle of one line of over a million units change exactly
+// the units they reach, and each step comes back whole.
+void TestCommands::editsInTheMiddleOfAMillionUnitLine()
+{
+    auto* box = text();
+    QString line;
+    line.reserve(1'100'000);
+    for (int i = 0; line.size() < 1'100'000; ++i)
+        line += QString::number(i % 997) + (i % 7 == 0 ? QStringLiteral("\u00a0") : QString());
+    box->setPlainText(line);
+    const int middle = int(line.size() / 2);
+    select(box, middle, middle);
+
+    QTest::keyClicks(box, QStringLiteral("ab"));
+    QString typed = line;
+    typed.insert(middle, QStringLiteral("ab"));
+    QCOMPARE(unitsIn(box), typed);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(box->textCursor().selectedText(), typed.mid(middle + 2, 5));
+    QApplication::clipboard()->setText(QStringLiteral("X\u2028Y"));
+    QTest::keySequence(box, QKeySequence::Paste);
+    QString pasted = typed;
+    pasted.replace(middle + 2, 5, QStringLiteral("X\u2028Y"));
+    QCOMPARE(unitsIn(box), pasted);
+    QCOMPARE(box->textCursor().position(), middle + 5);
+
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), typed);
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), line);
+    QVERIFY(!box->document()->isUndoAvailable());
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), typed);
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(unitsIn(box), pasted);
+    QCOMPARE(box->document()->blockCount(), 1);
 }
 
 void TestCommands::failureLeavesTextIntact_data()
@@ -1268,53 +1308,49 @@ void TestCommands::wrongKeyThenUndo()
 
 void TestCommands::sizingFollowsEdits_data()
 {
-    using Edit = std::function<void(QPlainTextEdit*)>;
+    using Edit = std::function<void(TextBox*)>;
     QTest::addColumn<Edit>("edit");
 
-    const auto undo = [](QPlainTextEdit* box) {
-        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    };
-    const auto redo = [](QPlainTextEdit* box) {
-        QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
-    };
+    const auto undo = [](TextBox* box) { QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier); };
+    const auto redo = [](TextBox* box) { QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier); };
     // Joins the first two lines and splits the second, in one edit.
-    const auto paste = [](QPlainTextEdit* box) {
+    const auto paste = [](TextBox* box) {
         select(box, 3, 17);
         QApplication::clipboard()->setText("(P) 4\nx, y");
         box->paste();
     };
-    QTest::newRow("letters typed") << Edit([](QPlainTextEdit* box) {
+    QTest::newRow("letters typed") << Edit([](TextBox* box) {
         select(box, 5, 5);
         QTest::keyClicks(box, "Ab, c");
     });
-    QTest::newRow("a digit typed over a letter, same length") << Edit([](QPlainTextEdit* box) {
+    QTest::newRow("a digit typed over a letter, same length") << Edit([](TextBox* box) {
         select(box, 1, 2);
         QTest::keyClicks(box, "7");
     });
-    QTest::newRow("line break typed") << Edit([](QPlainTextEdit* box) {
+    QTest::newRow("line break typed") << Edit([](TextBox* box) {
         select(box, 8, 8);
         QTest::keyClick(box, Qt::Key_Return);
     });
-    QTest::newRow("Backspace joins lines") << Edit([](QPlainTextEdit* box) {
+    QTest::newRow("Backspace joins lines") << Edit([](TextBox* box) {
         select(box, 14, 14);
         QTest::keyClick(box, Qt::Key_Backspace);
     });
     QTest::newRow("paste over a selection joining lines") << Edit(paste);
-    QTest::newRow("paste, undo") << Edit([=](QPlainTextEdit* box) {
+    QTest::newRow("paste, undo") << Edit([=](TextBox* box) {
         paste(box);
         undo(box);
     });
-    QTest::newRow("paste, undo, redo") << Edit([=](QPlainTextEdit* box) {
+    QTest::newRow("paste, undo, redo") << Edit([=](TextBox* box) {
         paste(box);
         undo(box);
         redo(box);
     });
-    QTest::newRow("Encrypt, undo, redo") << Edit([=, this](QPlainTextEdit* box) {
+    QTest::newRow("Encrypt, undo, redo") << Edit([=, this](TextBox* box) {
         press('E');
         undo(box);
         redo(box);
     });
-    QTest::newRow("Clear, undo") << Edit([=, this](QPlainTextEdit* box) {
+    QTest::newRow("Clear, undo") << Edit([=, this](TextBox* box) {
         press('C');
         undo(box);
     });
@@ -1324,7 +1360,7 @@ void TestCommands::sizingFollowsEdits_data()
 // text is edited; after every kind of edit they equal counts of the text.
 void TestCommands::sizingFollowsEdits()
 {
-    QFETCH(std::function<void(QPlainTextEdit*)>, edit);
+    QFETCH(std::function<void(TextBox*)>, edit);
 
     TestWindow* window = window_.get();
     text()->setPlainText("Hi there, all.\nSecond (2nd) line?\n\u00a0\u2028Third!");

@@ -6,6 +6,7 @@
 // the program ends (in a child process, since ending it ends the test).
 
 #include "frmkelvane.h"
+#include "textbox.h"
 #include "windowcontrols.h"
 
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -36,7 +36,7 @@ int runChild(int argc, char* argv[])
     QApplication app(argc, argv);
     frmKelvane window;
     window.show();
-    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtEncrypt"));
+    auto* text = window.findChild<TextBox*>(QStringLiteral("txtEncrypt"));
     text->setFocus();
     QTimer::singleShot(200, &window, [&] {
         QTest::keyClicks(text, QStringLiteral("unsaved text"));
@@ -91,7 +91,7 @@ private:
     {
         return kelvane::testing::control<T>(window_.get(), name);
     }
-    QPlainTextEdit* text() const { return control<QPlainTextEdit>("txtEncrypt"); }
+    TextBox* text() const { return control<TextBox>("txtEncrypt"); }
     void tick() { QVERIFY(QMetaObject::invokeMethod(window_.get(), "rotateBanner")); }
 
     std::unique_ptr<frmKelvane> window_;
@@ -120,7 +120,7 @@ void TestFrmKelvane::controls_data()
 
     // Twips at 15 to the pixel.
     QTest::newRow("text box") << "txtEncrypt"
-                              << "QPlainTextEdit" << QRect(8, 32, 241, 265) << 9.0 << "";
+                              << "TextBox" << QRect(8, 32, 241, 265) << 9.0 << "";
     QTest::newRow("Encrypt button") << "cmdEncrypt"
                                     << "QPushButton" << QRect(8, 304, 49, 17) << 8.25 << "Encrypt";
     QTest::newRow("Decrypt button") << "cmdDecrypt"

@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
@@ -126,7 +125,6 @@ void frmKelvane::createControls()
     txtEncrypt->setObjectName(QStringLiteral("txtEncrypt"));
     placeTwips(txtEncrypt, 120, 480, 3615, 3975);
     txtEncrypt->setFont(formFont(9));
-    txtEncrypt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtEncrypt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtEncrypt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtEncrypt->setTabChangesFocus(true);

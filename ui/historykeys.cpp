@@ -3,13 +3,14 @@
 
 #include "historykeys.h"
 
+#include "textbox.h"
+
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QShortcut>
 #include <algorithm>
 
-HistoryKeys::HistoryKeys(QWidget* window, QPlainTextEdit* textBox, QComboBox* keyList)
+HistoryKeys::HistoryKeys(QWidget* window, TextBox* textBox, QComboBox* keyList)
     : QObject(window), window_(window), textBox_(textBox), keyList_(keyList)
 {
     addShortcut(QKeySequence::keyBindings(QKeySequence::Undo) << QKeySequence(Qt::CTRL | Qt::Key_Z),

@@ -8,7 +8,7 @@
 #include <QObject>
 
 class QComboBox;
-class QPlainTextEdit;
+class TextBox;
 class QWidget;
 
 // The undo and redo keys of a whole window. The text box and the key field
@@ -22,7 +22,7 @@ class HistoryKeys : public QObject
 public:
     // Binds the keys in `window`: they act on `textBox`, or on `keyList`'s
     // own typing while it has the focus.
-    HistoryKeys(QWidget* window, QPlainTextEdit* textBox, QComboBox* keyList);
+    HistoryKeys(QWidget* window, TextBox* textBox, QComboBox* keyList);
 
 private:
     void addShortcut(QList<QKeySequence> keys, void (HistoryKeys::*slot)());
@@ -31,6 +31,6 @@ private:
     void redo();
 
     QWidget* window_;
-    QPlainTextEdit* textBox_;
+    TextBox* textBox_;
     QComboBox* keyList_;
 };

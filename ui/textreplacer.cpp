@@ -3,16 +3,16 @@
 
 #include "textreplacer.h"
 
+#include "textbox.h"
 #include "undocheckpoint.h"
 #include "wrapchooser.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-TextReplacer::TextReplacer(QPlainTextEdit* textBox, WrapChooser* wrapChooser)
+TextReplacer::TextReplacer(TextBox* textBox, WrapChooser* wrapChooser)
     : textBox_(textBox), wrapChooser_(wrapChooser)
 {}
 
@@ -63,7 +63,7 @@ void TextReplacer::layOutShownText()
     const QAbstractTextDocumentLayout* layout = textBox_->document()->documentLayout();
     const int height = textBox_->viewport()->height();
     qreal shown = 0;
-    for (QTextBlock block = textBox_->cursorForPosition(QPoint(0, 0)).block();
-         block.isValid() && shown < height; block = block.next())
+    for (QTextBlock block = textBox_->firstVisibleBlock(); block.isValid() && shown < height;
+         block = block.next())
         shown += layout->blockBoundingRect(block).height();
 }

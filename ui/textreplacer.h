@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-class QPlainTextEdit;
+class TextBox;
 class QTextCursor;
 class QTextDocument;
 class WrapChooser;
@@ -27,7 +27,7 @@ public:
     // Writes a text over the whole text of a cursor's document.
     using Writer = std::function<void(QTextCursor&, const QString&)>;
 
-    TextReplacer(QPlainTextEdit* textBox, WrapChooser* wrapChooser);
+    TextReplacer(TextBox* textBox, WrapChooser* wrapChooser);
 
     // Returns the text of `document` unit for unit, with its paragraph breaks
     // as line feeds. toPlainText() would also turn a no-break space into a
@@ -44,6 +44,6 @@ private:
     void replace(const QString& text, const Writer& write);
     void layOutShownText();
 
-    QPlainTextEdit* textBox_;
+    TextBox* textBox_;
     WrapChooser* wrapChooser_;
 };

@@ -3,7 +3,8 @@
 
 #include "wrapchooser.h"
 
-#include <QPlainTextEdit>
+#include "textbox.h"
+
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -30,7 +31,7 @@ QTextOption::WrapMode wrapModeFor(bool longRun)
 
 } // namespace
 
-WrapChooser::WrapChooser(QPlainTextEdit* textBox) : QObject(textBox), textBox_(textBox)
+WrapChooser::WrapChooser(TextBox* textBox) : QObject(textBox), textBox_(textBox)
 {
     textBox_->setWordWrapMode(wrapModeFor(false));
     connect(textBox_->document(), &QTextDocument::contentsChange, this, &WrapChooser::update);

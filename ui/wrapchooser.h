@@ -8,7 +8,7 @@
 #include <QTextCursor>
 #include <kelvane/frontend.h>
 
-class QPlainTextEdit;
+class TextBox;
 
 // Chooses how a text box wraps its lines. Qt looks for a word boundary to the
 // end of a run without white space for every line it wraps, so wrapping a long
@@ -27,7 +27,7 @@ public:
     static constexpr auto longRunLimit = static_cast<qsizetype>(kelvane::longRunLimit);
 
     // Follows the edits of `textBox`'s document and sets its wrap mode.
-    explicit WrapChooser(QPlainTextEdit* textBox);
+    explicit WrapChooser(TextBox* textBox);
 
     // Returns true when `text` holds more than longRunLimit units in a row
     // without white space.
@@ -40,7 +40,7 @@ public:
 private:
     void update(int position, int charsRemoved, int charsAdded);
 
-    QPlainTextEdit* textBox_;
+    TextBox* textBox_;
     // At the start of a paragraph that holds a long run; null when none does.
     QTextCursor longRun_;
 };
