@@ -23,7 +23,7 @@ import puppeteer from 'puppeteer-core';
 
 const args = process.argv.slice(2);
 const browserNames = args.filter((arg) => arg === 'chromium' || arg === 'firefox');
-const runs = Number(args.find((arg) => /^\d+$/.test(arg)) ?? 3);
+const runs = Number(args.find((arg) => /^\d+$/.test(arg)) ?? 7);
 const pages = args.filter((arg) => !/^\d+$/.test(arg) && !browserNames.includes(arg));
 if (pages.length === 0) {
     console.error('usage: node bench_page.mjs PAGE.html [PAGE.html ...] [runs] [chromium|firefox ...]');
