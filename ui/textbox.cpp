@@ -5,6 +5,7 @@
 
 #include "textboxaccessible.h"
 #include "textboxlayout.h"
+#include "units.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -57,35 +58,12 @@ qsizetype longestParagraph(const QTextDocument* document)
     return longest;
 }
 
-// Returns the units from `start` to `end` of `document`, its paragraph
-// breaks as U+2029.
-QString unitsBetween(const QTextDocument* document, int start, int end)
-{
-    QTextCursor source(const_cast<QTextDocument*>(document));
-    source.setPosition(start);
-    source.setPosition(end, QTextCursor::KeepAnchor);
-    return source.selectedText();
-}
-
-// Returns the few units from `start` to `end` of `document`, its paragraph
-// breaks as U+2029, read one by one: a cursor would measure the x position
-// of each end it is set to, which lays out the whole paragraph around it and
-// takes seconds in a line of tens of millions of units.
-QString fewUnitsBetween(const QTextDocument* document, int start, int end)
-{
-    QString text;
-    text.reserve(end - start);
-    for (int position = start; position < end; ++position)
-        text += document->characterAt(position);
-    return text;
-}
-
 // Copies the units from `start` to `end` of `from` into the empty `into`, and
 // returns a cursor on `into`.
 QTextCursor copyOf(const QTextDocument* from, int start, int end, QTextDocument* into)
 {
     QTextCursor copy(into);
-    copy.insertText(unitsBetween(from, start, end));
+    copy.insertText(kelvane::unitsBetween(from, start, end));
     return copy;
 }
 
@@ -443,7 +421,7 @@ void TextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     if (!QAccessible::isActive())
         return;
     const int end = std::min(document_->characterCount() - 1, from + charsAdded);
-    const QString added = unitsBetween(document_, from, std::max(from, end));
+    const QString added = kelvane::unitsBetween(document_, from, std::max(from, end));
     const QString removed(charsRemoved, QLatin1Char(' '));
     if (charsRemoved == 0) {
         QAccessibleTextInsertEvent event(this, from, added);
@@ -1323,7 +1301,7 @@ int TextBox::boundaryNear(const QTextBlock& block, int position,
     const int blockEnd = blockStart + block.length() - 1;
     const int from = forward ? position : std::max(blockStart, position - window);
     const int to = forward ? std::min(blockEnd, position + window) : position;
-    const QString units = fewUnitsBetween(document_, from, to);
+    const QString units = kelvane::fewUnitsBetween(document_, from, to);
     QTextBoundaryFinder finder(type, units);
     finder.setPosition(forward ? 0 : units.size());
     for (;;) {
@@ -1345,7 +1323,7 @@ std::pair<int, int> TextBox::wordAt(int position) const
     const int blockEnd = blockStart + block.length() - 1;
     const int from = std::max(blockStart, position - window);
     const int to = std::min(blockEnd, position + window);
-    const QString units = fewUnitsBetween(document_, from, to);
+    const QString units = kelvane::fewUnitsBetween(document_, from, to);
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, units);
     finder.setPosition(position - from);
     int start = position - from;
@@ -1819,17 +1797,18 @@ QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImAnchorPosition:
         return std::clamp(cursor_.anchor(), start, end) - start;
     case Qt::ImSurroundingText:
-        return fewUnitsBetween(document_, start, end);
+        return kelvane::fewUnitsBetween(document_, start, end);
     case Qt::ImCurrentSelection:
         return cursor_.selectionEnd() - cursor_.selectionStart() <= 4 * around
-                   ? fewUnitsBetween(document_, cursor_.selectionStart(), cursor_.selectionEnd())
+                   ? kelvane::fewUnitsBetween(document_, cursor_.selectionStart(),
+                                              cursor_.selectionEnd())
                    : QString();
     case Qt::ImAbsolutePosition:
         return cursor_.position();
     case Qt::ImTextBeforeCursor:
-        return fewUnitsBetween(document_, start, cursor_.position());
+        return kelvane::fewUnitsBetween(document_, start, cursor_.position());
     case Qt::ImTextAfterCursor:
-        return fewUnitsBetween(document_, cursor_.position(), end);
+        return kelvane::fewUnitsBetween(document_, cursor_.position(), end);
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }
@@ -2136,9 +2115,10 @@ bool TextBox::editMakesLongLine(const QEvent* event, qsizetype inserted) const
     const int from = std::max(first.position(), selectionStart - context);
     const int to = std::min(last.position() + last.length() - 1, selectionEnd + context);
     const int dropped = std::max(0, selectionEnd - selectionStart - 2 * context);
-    QString text = fewUnitsBetween(document(), from, dropped ? selectionStart + context : to);
+    QString text =
+        kelvane::fewUnitsBetween(document(), from, dropped ? selectionStart + context : to);
     if (dropped)
-        text += fewUnitsBetween(document(), selectionEnd - context, to);
+        text += kelvane::fewUnitsBetween(document(), selectionEnd - context, to);
     const QTextBlock firstCopied = document()->findBlock(from);
     const QTextBlock lastCopied = document()->findBlock(to);
     const qsizetype hiddenBefore = from - firstCopied.position();

@@ -5,6 +5,7 @@
 
 #include "textbox.h"
 #include "textboxlayout.h"
+#include "units.h"
 
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -23,21 +24,20 @@ constexpr int sentenceWindow = 8192;
 constexpr int valueLimit = 65536;
 
 // Returns the units from `start` to `end` of `document`, its paragraph breaks
-// as U+2029. A few are read one by one: a cursor set in a long paragraph
-// would analyse the whole paragraph first.
-QString unitsBetween(const QTextDocument* document, int start, int end)
+// as U+2029: a few are read one by one, more through a cursor.
+QString unitsOfRange(const QTextDocument* document, int start, int end)
 {
-    if (end - start <= valueLimit) {
-        QString text;
-        text.reserve(end - start);
-        for (int position = start; position < end; ++position)
-            text += document->characterAt(position);
-        return text;
-    }
-    QTextCursor cursor(const_cast<QTextDocument*>(document));
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    return cursor.selectedText();
+    return end - start <= valueLimit ? kelvane::fewUnitsBetween(document, start, end)
+                                     : kelvane::unitsBetween(document, start, end);
+}
+
+// Returns `offset` with -1 read as the end of a text of `count` units, or -1
+// when it lies outside the text.
+int offsetIn(int offset, int count)
+{
+    if (offset == -1)
+        return count;
+    return offset >= 0 && offset <= count ? offset : -1;
 }
 
 } // namespace
@@ -145,7 +145,7 @@ QString TextBoxAccessible::text(int startOffset, int endOffset) const
     const int count = characterCount();
     startOffset = std::clamp(startOffset, 0, count);
     endOffset = std::clamp(endOffset, startOffset, count);
-    return unitsBetween(textBox()->document(), startOffset, endOffset);
+    return unitsOfRange(textBox()->document(), startOffset, endOffset);
 }
 
 int TextBoxAccessible::characterCount() const
@@ -186,7 +186,7 @@ std::pair<int, int> TextBoxAccessible::unitAt(int offset,
                                                                    : sentenceWindow;
     const int from = std::max(blockStart, offset - window);
     const int to = std::min(blockEnd, offset + window);
-    const QString units = unitsBetween(document, from, to);
+    const QString units = unitsOfRange(document, from, to);
     const auto type = boundaryType == QAccessible::CharBoundary   ? QTextBoundaryFinder::Grapheme
                       : boundaryType == QAccessible::WordBoundary ? QTextBoundaryFinder::Word
                                                                   : QTextBoundaryFinder::Sentence;
@@ -206,10 +206,8 @@ QString TextBoxAccessible::textAtOffset(int offset, QAccessible::TextBoundaryTyp
 {
     *startOffset = *endOffset = -1;
     const int count = characterCount();
-    if (offset == -1)
-        offset = count;
-    if (offset < 0 || offset > count ||
-        (offset == count && boundaryType == QAccessible::CharBoundary))
+    offset = offsetIn(offset, count);
+    if (offset < 0 || (offset == count && boundaryType == QAccessible::CharBoundary))
         return {};
     const auto [start, end] = unitAt(offset, boundaryType);
     *startOffset = start;
@@ -222,9 +220,8 @@ QString TextBoxAccessible::textBeforeOffset(int offset, QAccessible::TextBoundar
 {
     *startOffset = *endOffset = -1;
     const int count = characterCount();
-    if (offset == -1)
-        offset = count;
-    if (offset < 0 || offset > count)
+    offset = offsetIn(offset, count);
+    if (offset < 0)
         return {};
     const int start = unitAt(offset, boundaryType).first;
     if (start <= 0)
@@ -240,9 +237,8 @@ QString TextBoxAccessible::textAfterOffset(int offset, QAccessible::TextBoundary
 {
     *startOffset = *endOffset = -1;
     const int count = characterCount();
-    if (offset == -1)
-        offset = count;
-    if (offset < 0 || offset > count)
+    offset = offsetIn(offset, count);
+    if (offset < 0)
         return {};
     const int end = unitAt(offset, boundaryType).second;
     if (end >= count)

@@ -3,6 +3,8 @@
 
 #include "textboxlayout.h"
 
+#include "units.h"
+
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QTextBlock>
@@ -309,11 +311,8 @@ VisualLine TextBoxLayout::visualLine(const QTextBlock& block, int index) const
         // a selection that goes on past it ending with its text.
         const int shown = end - start;
         const int with = std::min(end + 1, lines.length);
-        QString text;
-        text.reserve(with - start);
-        for (int position = block.position() + start; position < block.position() + with;
-             ++position)
-            text += document()->characterAt(position);
+        const QString text =
+            kelvane::fewUnitsBetween(document(), block.position() + start, block.position() + with);
         auto layout = std::make_shared<QTextLayout>(text, document()->defaultFont(), paintDevice());
         layout->setTextOption(document()->defaultTextOption());
         layout->beginLayout();
